@@ -7,6 +7,8 @@ endif()
 if(TVK_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
+  # g++ 12 reports false maybe-uninitialized warnings inside the standard library under ASan.
+  add_compile_options(-Wno-maybe-uninitialized)
 endif()
 if(TVK_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
