@@ -61,6 +61,11 @@ class Parser {
             std::vector<std::string> words = Words(line);
             if (line.empty() || line.starts_with('#')) {
                 ++at_;
+            } else if (line.starts_with("=== include ") && words.size() == 3) {
+                std::vector<HttpScenario::Exchange> included =
+                    Parser(file_.parent_path() / words[2], variables_).Parse();
+                exchanges.insert(exchanges.end(), included.begin(), included.end());
+                ++at_;
             } else if (line.starts_with("=== sequence")) {
                 ++at_;
                 order = ReadSequence();

@@ -16,6 +16,7 @@
 //   ...body...
 //   === sequence                    optional: the order of the exchanges by name (names may repeat);
 //   auth info auth info             without it the exchanges are used once, in file order
+//   === include logon.http          the exchanges of another scenario file (same folder), here
 //
 // Bodies are their lines joined by "\n" ("\r\n" when the section marker says crlf); trailing empty
 // lines are dropped, so a body that must end in a line break ends with %{CRLF} or %{LF}.

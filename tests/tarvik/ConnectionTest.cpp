@@ -78,7 +78,8 @@ TEST_F(ConnectionTest, TransportFailuresBecomeWinHttpCodesAndDumpTheRequestMaske
     Connection connection("127.0.0.1", server.Port(), false, false);
     connection.SetTimeout(1s);
     const std::string request =
-        "<AuthRequest><account by=\"name\">anna</account><password>secret</password></AuthRequest>";
+        "<AuthRequest><account by=\"name\">anna</account><password>secret</password><password>old</password>"
+        "</AuthRequest>";
 
     // An HTML error page is no transport failure; it parses to an empty document.
     const std::string& page = connection.Send(request);
@@ -106,9 +107,9 @@ TEST_F(ConnectionTest, TransportFailuresBecomeWinHttpCodesAndDumpTheRequestMaske
         std::string name = entry.path().filename().string();
         if (std::regex_match(name, match, std::regex("([0-9]+)-RPCErrorRequest\\.xml"))) {
             numbers.push_back(std::stoi(match[1]));
-            EXPECT_EQ(
-                TestSupport::ReadFile(entry.path()),
-                "<AuthRequest><account by=\"name\">anna</account><password>*******</password></AuthRequest>");
+            EXPECT_EQ(TestSupport::ReadFile(entry.path()),
+                      "<AuthRequest><account by=\"name\">anna</account><password>*******</password>"
+                      "<password>*******</password></AuthRequest>");
             struct stat status {};
             stat(entry.path().c_str(), &status);
             EXPECT_EQ(status.st_mode & 0777, 0600u) << name;
