@@ -47,6 +47,10 @@ TEST(TextFromHtml, DecodesTheGivenCharsetOrTheDocumentsOwn) {
         TextFromHtml("<html><head><meta charset=windows-1251></head><body>\xcf\xf0\xe8</body></html>", ""),
         "При");
     EXPECT_EQ(TextFromHtml("<body>Grüße</body>", "no-such-charset"), "Grüße");
+    // A stale declaration inside the HTML does not override the charset the caller knows.
+    EXPECT_EQ(
+        TextFromHtml("<html><head><meta charset=windows-1251></head><body>Grüße</body></html>", "utf-8"),
+        "Grüße");
 }
 
 TEST(TextFromHtml, CopesWithEmptyAndDeepDocuments) {
