@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <map>
 
 namespace Tarvik::MAPI {
@@ -251,6 +253,31 @@ std::string CharsetName(uint32_t codePage) {
         return info->charset;
     }
     return "windows-" + std::to_string(codePage);
+}
+
+std::optional<uint32_t> CodePageFromCharset(std::string_view charset) {
+    auto equalIgnoringCase = [](std::string_view a, std::string_view b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                   return std::tolower(static_cast<unsigned char>(x)) ==
+                          std::tolower(static_cast<unsigned char>(y));
+               });
+    };
+    for (const CodePageInfo& info : codePages) {
+        if (info.charset != nullptr && equalIgnoringCase(charset, info.charset)) {
+            return info.codePage;
+        }
+    }
+    for (std::string_view prefix : {"windows-", "cp"}) {
+        if (charset.size() > prefix.size() && equalIgnoringCase(charset.substr(0, prefix.size()), prefix)) {
+            std::string_view digits = charset.substr(prefix.size());
+            uint32_t number = 0;
+            auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+            if (error == std::errc() && end == digits.data() + digits.size() && number > 0) {
+                return number;
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 bool IsCodePageSupported(uint32_t codePage) {

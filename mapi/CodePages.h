@@ -18,6 +18,10 @@ inline constexpr uint32_t CodePageUtf8 = 65001;
 // without a name of its own gives "windows-" and its decimal number.
 std::string CharsetName(uint32_t codePage);
 
+// The code page a MIME charset name stands for (case does not matter; "windows-<number>" and
+// "cp<number>" name their number), or nothing for a name that names no Windows code page.
+std::optional<uint32_t> CodePageFromCharset(std::string_view charset);
+
 // True when iconv can convert text of this code page.
 bool IsCodePageSupported(uint32_t codePage);
 

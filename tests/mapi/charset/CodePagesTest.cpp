@@ -15,6 +15,18 @@ TEST(CharsetName, NamesCodePagesAsMailDoes) {
     }
 }
 
+TEST(CodePageFromCharset, FindsTheCodePageOfAName) {
+    EXPECT_EQ(CodePageFromCharset("windows-1252"), 1252u);
+    EXPECT_EQ(CodePageFromCharset("Windows-1251"), 1251u);
+    EXPECT_EQ(CodePageFromCharset("UTF-8"), 65001u);
+    EXPECT_EQ(CodePageFromCharset("Shift_JIS"), 932u);
+    EXPECT_EQ(CodePageFromCharset("iso-2022-jp"), 50220u);  // the first of the code pages that share it
+    EXPECT_EQ(CodePageFromCharset("cp850"), 850u);
+    EXPECT_FALSE(CodePageFromCharset("windows-"));
+    EXPECT_FALSE(CodePageFromCharset("windows-12x"));
+    EXPECT_FALSE(CodePageFromCharset("x-unknown"));
+}
+
 // Each code page decodes a characteristic text, which proves that its iconv name is right.
 TEST(DecodeToUtf8, DecodesTheCodePagesOfMail) {
     struct Case {
