@@ -224,6 +224,9 @@ class HtmlUnwrapper {
         std::string_view word = token.text;
         bool ignorable = ignorableDestination_;
         ignorableDestination_ = false;
+        if (state_.destination == Destination::Skipped) {
+            return true;  // nothing inside a skipped group is text, tags included
+        }
         if (word == "htmltag" || word == "mhtmltag") {
             Flush();
             started_ = true;
