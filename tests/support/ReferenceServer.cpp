@@ -127,9 +127,10 @@ void ReferenceServer::Start(int port) {
                                      "--host",
                                      Host(),
                                      "--port",
-                                     std::to_string(port),
-                                     "--request-log",
-                                     (directory_ / "requests.jsonl").string()};
+                                     std::to_string(port)};
+    if (options_.requestLog) {
+        args.insert(args.end(), {"--request-log", (directory_ / "requests.jsonl").string()});
+    }
     if (!options_.scenario.empty()) {
         args.insert(args.end(), {"--scenario", (directory_ / "scenario.json").string()});
     }

@@ -26,8 +26,9 @@ namespace TestSupport {
 struct ReferenceServerOptions {
     // Initialised members let callers name only what they set: ReferenceServerOptions{.tls = true}.
     std::string config = {};  // accounts configuration as JSON text; empty: ReferenceServer::DefaultConfig()
-    std::string scenario = {};                     // scripted faults as JSON text; empty: none
-    bool tls = false;                              // serve HTTPS with a self-signed certificate for 127.0.0.1
+    std::string scenario = {};  // scripted faults as JSON text; empty: none
+    bool tls = false;           // serve HTTPS with a self-signed certificate for 127.0.0.1
+    bool requestLog = true;     // keep the request log that Requests() reads (benchmarks turn it off)
     std::vector<std::string> extraArguments = {};  // further command-line arguments of the server
 };
 
@@ -45,6 +46,7 @@ class ReferenceServer {
     // sessions do not, and the scenario starts counting again.
     void Restart();
     bool Running() const { return pid_ > 0; }
+    pid_t Pid() const { return pid_; }
 
     std::string Host() const { return "127.0.0.1"; }
     int Port() const { return port_; }
