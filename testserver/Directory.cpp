@@ -36,7 +36,7 @@ Directory::Directory(const ServerConfig& config, Store& store) : defaultDomain_(
 }
 
 std::string Directory::Qualified(std::string_view name) const {
-    if (name.find('@') != std::string_view::npos || defaultDomain_.empty()) {
+    if (name.empty() || name.find('@') != std::string_view::npos || defaultDomain_.empty()) {
         return std::string(name);
     }
     return std::string(name) + "@" + defaultDomain_;

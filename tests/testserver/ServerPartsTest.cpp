@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "testserver/Config.h"
 #include "testserver/Fault.h"
 #include "testserver/HeaderDecoder.h"
 #include "testserver/MimeCheck.h"
@@ -187,6 +188,30 @@ TEST(ScenarioTest, RefusesRulesItCannotCarryOut) {
              "not json",
          }) {
         EXPECT_THROW(Scenario::FromJson(text, "scenario.json"), std::runtime_error) << text;
+    }
+}
+
+TEST(ConfigTest, AddsDomainsOfAccountsAndRefusesMistakes) {
+    ServerConfig config = ServerConfig::FromJson(
+        R"({"accounts": [{"name": "a@one.org", "password": "p"}, {"name": "b@two.org", "password": "p"}]})",
+        "c.json");
+    ASSERT_EQ(config.domains.size(), 2u);
+    EXPECT_EQ(config.defaultDomain, "one.org");
+    for (const char* text : {
+             R"({"acounts": []})",
+             R"({"accounts": [{"name": "no-domain", "password": "p"}]})",
+             R"({"accounts": [{"name": "a@x.org"}, {"name": "A@X.org"}]})",
+             R"({"accounts": [{"name": "a@x.org", "quota": "big"}]})",
+             R"({"accounts": [{"name": "a@x.org", "quota": -1}]})",
+             R"({"defaultDomain": "elsewhere.org", "accounts": [{"name": "a@x.org"}]})",
+             R"({"tokenLifetimeMs": 0})",
+         }) {
+        try {
+            ServerConfig::FromJson(text, "c.json");
+            ADD_FAILURE() << "accepted " << text;
+        } catch (const std::runtime_error& error) {
+            EXPECT_EQ(std::string(error.what()).rfind("c.json: ", 0), 0u) << error.what();
+        }
     }
 }
 
