@@ -351,6 +351,10 @@ class MessageWriter {
                        const std::string& object) {
         for (const Property& property : properties) {
             try {
+                if (TypeOf(property.tag) == kTypeString8 &&
+                    std::holds_alternative<LargeValue>(property.value)) {
+                    throw Unwritable{"a large 8-bit text must be given as Unicode"};
+                }
                 uint32_t fileTag = FileTag(property.tag, names);
                 if (stream.Has(fileTag)) {
                     // The mask merged into the one already written is no loss.

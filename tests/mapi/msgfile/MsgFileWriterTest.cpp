@@ -315,15 +315,21 @@ TEST(MsgFileWriter, PropertiesTheFileCannotHoldAreListedAndTheRestKept) {
             {0x67060102,
              LargeValue{[]() -> std::unique_ptr<cfb::ByteSource> { throw std::runtime_error("gone"); }}},
             {0x67070102, LargeValue{[] { return std::unique_ptr<cfb::ByteSource>(); }}},
+            {0x6708001E, Memory("8-bit bytes")},
             {0x0037001E, std::string("a second subject")},
         };
     };
     auto expectedFor = [](const std::string& object) {
         return std::vector<SkippedProperty>{
-            {object, 0x67010002, "does not fit"},          {object, 0x67020003, "not of the kind"},
-            {object, 0x67030001, "no room for type 0001"}, {object, 0x6704000D, "only as embedded messages"},
-            {object, 0x6705100B, "no room for type 100B"}, {object, 0x8123001F, "has no name"},
-            {object, 0x67060102, "cannot be read: gone"},  {object, 0x67070102, "cannot be read"},
+            {object, 0x67010002, "does not fit"},
+            {object, 0x67020003, "not of the kind"},
+            {object, 0x67030001, "no room for type 0001"},
+            {object, 0x6704000D, "only as embedded messages"},
+            {object, 0x6705100B, "no room for type 100B"},
+            {object, 0x8123001F, "has no name"},
+            {object, 0x67060102, "cannot be read: gone"},
+            {object, 0x67070102, "cannot be read"},
+            {object, 0x6708001E, "must be given as Unicode"},
             {object, 0x0037001E, "already has a value"},
         };
     };
