@@ -1,0 +1,3 @@
+int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) {
+    return 0;
+}
