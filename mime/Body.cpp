@@ -123,10 +123,7 @@ void Body::Parse(int level) {
     epilogue_.Clear();
     const MediaType* type = ContentTypeOf(*this);
     if (type && type->TypeCode() == TypeCode::Multipart) {
-        String boundary = type->GetBoundary();
-        if (!boundary.empty()) {
-            ParseMultipart(boundary.View(), level);
-        }
+        ParseMultipart(type->GetBoundary(), level);
     } else if (IsEncapsulatedMessage(type)) {
         message_ = std::make_unique<mimepp::Message>();
         Attach(*message_, this);
@@ -138,11 +135,14 @@ void Body::Parse(int level) {
     ClearModified();
 }
 
-void Body::ParseMultipart(std::string_view boundary, int level) {
+void Body::ParseMultipart(const String& boundary, int level) {
     std::string_view text = text_.View();
-    std::string dashBoundary = "--" + std::string(boundary);
+    std::string dashBoundary = "--" + boundary.Str();
+    // Without a boundary parameter the delimiters are "--" alone, as Assemble writes them.
     std::optional<Delimiter> delimiter = FindDelimiter(text, dashBoundary, 0);
     if (!delimiter) {
+        // Kept as the preamble, so parts added later do not replace it.
+        preamble_ = text_;
         return;
     }
     preamble_ = text_.Substr(0, delimiter->breakStart);

@@ -10,8 +10,9 @@
 //
 // Parsing splits a multipart text at its delimiter lines (a line that is "--" boundary, optionally
 // followed by "--" or by spaces and tabs); the text before the first delimiter is the preamble,
-// the text after the closing one the epilogue. A message/rfc822 text becomes an encapsulated
-// message. A multipart without a boundary parameter keeps its text and has no parts.
+// the text after the closing one the epilogue. A text without any delimiter is all preamble, so
+// parts added later do not replace it. Without a boundary parameter the delimiter lines are "--"
+// alone, as they are written. A message/rfc822 text becomes an encapsulated message.
 
 #include <memory>
 #include <vector>
@@ -51,7 +52,7 @@ class Body : public Node {
   private:
     Body(const Body& other);
 
-    void ParseMultipart(std::string_view boundary, int level);
+    void ParseMultipart(const String& boundary, int level);
     void AssembleMultipart(const String& boundary);
 
     String preamble_;

@@ -3,7 +3,9 @@
 //
 // Assembled form: empty when there is neither a local part nor a display name; otherwise the
 // display name as a phrase and a space (when there is one), then "<", the route and ":" (when
-// set), the local part, "@" and the domain (when set), ">".
+// set), the local part, "@" and the domain (when set), ">". A local part or domain holding
+// characters that would end the address early (quotes, brackets, commas, white space, ...) is
+// written as a quoted string or domain literal instead, so it cannot swallow what follows.
 
 #include <memory>
 #include <string_view>

@@ -1,5 +1,7 @@
 #include "mime/Parameter.h"
 
+#include <string>
+
 #include "mime/CharClasses.h"
 #include "mime/Tokenizer.h"
 
@@ -18,7 +20,50 @@ bool NeedsQuotes(std::string_view value) {
     return false;
 }
 
+// White space and control characters between the parts of a parameter.
+bool IsSkipped(unsigned char c) {
+    return c <= 0x20 || c == 0x7F;
+}
+
+size_t Skip(std::string_view text, size_t pos) {
+    while (pos < text.size() && IsSkipped(text[pos])) {
+        ++pos;
+    }
+    return pos;
+}
+
 }  // namespace
+
+Parameter::Extent Parameter::Scan(std::string_view text, size_t pos) {
+    Extent extent;
+    extent.attributeBegin = Skip(text, pos);
+    size_t end = extent.attributeBegin;
+    while (end < text.size() && chars::IsTokenChar(text[end])) {
+        ++end;
+    }
+    extent.attributeEnd = end;
+    extent.valueBegin = extent.valueEnd = end;
+    size_t equals = Skip(text, end);
+    if (end > extent.attributeBegin && equals < text.size() && text[equals] == '=') {
+        size_t value = Skip(text, equals + 1);
+        end = value;
+        if (end < text.size() && text[end] == '"') {
+            ++end;
+            while (end < text.size() && text[end] != '"') {
+                end += text[end] == '\\' ? 2 : 1;
+            }
+            end = std::min(end + 1, text.size());
+        } else {
+            // Unquoted values in the wild hold tspecials such as '=', never white space.
+            while (end < text.size() && text[end] != ';' && !chars::IsWhiteSpace(text[end])) {
+                ++end;
+            }
+        }
+        extent.valueBegin = value;
+        extent.valueEnd = end;
+    }
+    return extent;
+}
 
 Parameter::Parameter(const String& attribute, const String& value) : attribute_(attribute), value_(value) {}
 
@@ -28,14 +73,14 @@ void Parameter::SetValue(const String& value) {
 }
 
 void Parameter::Parse() {
-    std::string_view text = chars::TrimWhiteSpace(text_.View());
-    size_t equals = text.find('=');
-    attribute_ = chars::TrimWhiteSpace(text.substr(0, equals));
-    value_.Clear();
-    if (equals != std::string_view::npos) {
-        std::string_view value = chars::TrimWhiteSpace(text.substr(equals + 1));
-        value_ = value.starts_with('"') ? String(UnquoteString(value)) : String(value);
-    }
+    std::string_view text = text_.View();
+    Extent extent = Scan(text, 0);
+    attribute_ = text_.Substr(extent.attributeBegin, extent.attributeEnd - extent.attributeBegin);
+    std::string_view value = text.substr(extent.valueBegin, extent.valueEnd - extent.valueBegin);
+    std::string unquoted = value.starts_with('"') ? UnquoteString(value) : std::string(value);
+    // A folded value continues after its line break.
+    std::erase_if(unquoted, [](char c) { return c == '\r' || c == '\n'; });
+    value_ = String(std::move(unquoted));
     ClearModified();
 }
 

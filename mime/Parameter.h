@@ -20,11 +20,19 @@ class Parameter : public Node {
     const String& Value() const { return value_; }
     void SetValue(const String& value);
 
-    // Reads attribute "=" value, the value a quoted string or the raw text up to the end; a
-    // parameter without "=" has an empty value.
+    // Reads attribute "=" value, the value a quoted string or the raw text up to white space or
+    // ';', without the line breaks of folding; a parameter without "=" has an empty value.
     void Parse() override;
     void Assemble() override;
     std::unique_ptr<Node> Clone() const override;
+
+    // Where the parameter that starts at `pos` lies in `text` (white space and control
+    // characters before its parts skipped). Without an attribute both extents are empty.
+    struct Extent {
+        size_t attributeBegin, attributeEnd;
+        size_t valueBegin, valueEnd;
+    };
+    static Extent Scan(std::string_view text, size_t pos);
 
   private:
     Parameter(const Parameter& other) = default;

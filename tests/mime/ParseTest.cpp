@@ -76,7 +76,7 @@ TEST(ParseMultipart, SplitsAtDelimiterLinesOnly) {
         {"--b\r\n--b\r\n\r\nx\r\n--b--\r\n", "", {"", "\r\nx"}, ""},
         {"--b\r\n--bb\r\n--b-\r\n x--b\r\n--b--trailer\r\nafter", "", {"--bb\r\n--b-\r\n x--b"}, "after"},
         {"--b\r\nno closing delimiter\r\n", "", {"no closing delimiter\r\n"}, ""},
-        {"no delimiter at all", "", {}, ""},
+        {"no delimiter at all", "no delimiter at all", {}, ""},
     };
     for (const Case& c : cases) {
         auto message = Parsed("Content-Type: multipart/mixed; boundary=b\r\n\r\n" + c.body);
