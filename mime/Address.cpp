@@ -6,8 +6,9 @@
 namespace mimepp {
 
 String Address::Phrase(const String& text) {
-    for (char c : text.View()) {
-        if (chars::IsRfc822Special(c)) {
+    for (unsigned char c : text.View()) {
+        // Control characters are no atom characters either; readers would drop or split at them.
+        if (chars::IsRfc822Special(c) || (c < 0x20 && c != '\t') || c == 0x7F) {
             return String(QuoteString(text.View()));
         }
     }

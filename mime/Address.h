@@ -13,7 +13,8 @@ class Address : public FieldBody {
     bool IsStructured() const override { return true; }
 
     // A display name or group name as written: in double quotes (with " and \ escaped) when it
-    // holds an RFC 822 special ( ) < > @ , ; : \ . [ ] or a double quote, otherwise as it is.
+    // holds an RFC 822 special ( ) < > @ , ; : \ . [ ] or a double quote, or a control
+    // character; otherwise as it is.
     static String Phrase(const String& text);
 };
 

@@ -71,7 +71,7 @@ String Fold(std::string_view text, size_t column, bool keepQuotedStrings) {
 }
 
 void FieldBody::FromString(const String& text) {
-    SetText(fold_ ? Fold(text.View(), StartColumn(), IsStructured()) : text);
+    SetText(Fold(text.View(), StartColumn(), IsStructured()));
     unfolded_ = text;
 }
 
@@ -100,8 +100,7 @@ void FieldBody::EnsureParsed() const {
 
 void FieldBody::StoreAssembled(const String& unfolded) {
     bool nested = dynamic_cast<const FieldBody*>(Parent()) != nullptr;
-    String text = fold_ && !nested ? Fold(unfolded.View(), StartColumn(), IsStructured()) : unfolded;
-    text_ = text;
+    text_ = nested ? unfolded : Fold(unfolded.View(), StartColumn(), IsStructured());
     unfolded_ = unfolded;
     ClearModified();
 }

@@ -20,13 +20,9 @@ class FieldBody : public Node {
   public:
     FieldBody() = default;
 
-    // Stores `text` as the unfolded value and, folded (when folding is on), as the body's text; the
-    // body is clean, its field and the rest of the chain modified.
+    // Stores `text` as the unfolded value and, folded, as the body's text; the body is clean, its
+    // field and the rest of the chain modified.
     void FromString(const String& text) override;
-
-    // Folding is on for every new field body.
-    bool Folds() const { return fold_; }
-    void SetFold(bool fold) { fold_ = fold; }
 
     void Parse() override;
     void Assemble() override;
@@ -42,8 +38,8 @@ class FieldBody : public Node {
     void EnsureParsed() const;
     // Call at the start of Parse(): the text is about to be parsed.
     void MarkParsed() { parsePending_ = false; }
-    // Stores an assembled value: folded when folding is on and this body is a field's whole value
-    // (values nested in another value are folded with it); the body is then clean.
+    // Stores an assembled value, folded unless it is nested in another value (which is folded as a
+    // whole); the body is then clean.
     void StoreAssembled(const String& unfolded);
 
     void TextReplaced() override;
@@ -52,7 +48,6 @@ class FieldBody : public Node {
     size_t StartColumn() const;
 
     String unfolded_;
-    bool fold_ = true;
     bool parsePending_ = false;
 };
 

@@ -110,7 +110,7 @@ Mailbox& Mailbox::operator=(const Mailbox& other) {
 
 void Mailbox::SetDisplayName(std::string_view bytes, std::string_view charset) {
     EnsureParsed();
-    displayName_->SetEncodedWords(String(charset), EncodePhraseWords(bytes, charset));
+    displayName_->SetEncodedWords(EncodePhraseWords(bytes, charset));
 }
 
 const mimepp::Text& Mailbox::DisplayName() const {
@@ -121,12 +121,6 @@ const mimepp::Text& Mailbox::DisplayName() const {
 const String& Mailbox::Route() const {
     EnsureParsed();
     return route_;
-}
-
-void Mailbox::SetRoute(const String& route) {
-    EnsureParsed();
-    route_ = route;
-    SetModified();
 }
 
 const String& Mailbox::LocalPart() const {

@@ -28,7 +28,6 @@ class Mailbox : public Address {
     const mimepp::Text& DisplayName() const;
 
     const String& Route() const;
-    void SetRoute(const String& route);
     const String& LocalPart() const;
     void SetLocalPart(const String& localPart);
     const String& Domain() const;

@@ -27,21 +27,9 @@ const String& MsgId::LocalPart() const {
     return localPart_;
 }
 
-void MsgId::SetLocalPart(const String& localPart) {
-    EnsureParsed();
-    localPart_ = localPart;
-    SetModified();
-}
-
 const String& MsgId::Domain() const {
     EnsureParsed();
     return domain_;
-}
-
-void MsgId::SetDomain(const String& domain) {
-    EnsureParsed();
-    domain_ = domain;
-    SetModified();
 }
 
 void MsgId::CreateDefault() {

@@ -13,9 +13,7 @@ class MsgId : public FieldBody {
     MsgId() = default;
 
     const String& LocalPart() const;
-    void SetLocalPart(const String& localPart);
     const String& Domain() const;
-    void SetDomain(const String& domain);
 
     // A new identifier: eight hexadecimal digits of the time in seconds, ".", the low 24 bits of
     // the process-wide counter as six, ".", the low 20 bits of the thread id as five (upper case,

@@ -51,7 +51,7 @@ class Node {
     // Copies the text and the modified flag; the copy has no parent.
     Node(const Node& other) : text_(other.text_), modified_(other.modified_) {}
 
-    // Sets the text during Parse and Assemble: no change to the ancestors' flags.
+    // Sets the text and makes the node clean without touching the ancestors' flags.
     void AssignText(const String& text) {
         text_ = text;
         modified_ = false;

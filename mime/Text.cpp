@@ -6,7 +6,7 @@ namespace mimepp {
 
 Text::~Text() = default;
 
-Text::Text(const Text& other) : FieldBody(other), charset_(other.charset_) {
+Text::Text(const Text& other) : FieldBody(other) {
     for (const auto& word : other.words_) {
         words_.push_back(CloneAs(*word));
         Attach(*words_.back(), this);
@@ -23,9 +23,8 @@ EncodedWord& Text::EncodedWordAt(size_t index) const {
     return *words_.at(index);
 }
 
-void Text::SetEncodedWords(const String& charset, std::vector<std::unique_ptr<EncodedWord>> words) {
+void Text::SetEncodedWords(std::vector<std::unique_ptr<EncodedWord>> words) {
     MarkParsed();
-    charset_ = charset;
     words_ = std::move(words);
     for (const auto& word : words_) {
         Attach(*word, this);

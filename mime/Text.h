@@ -1,6 +1,6 @@
 #pragma once
 // mimepp::Text: unstructured header text (a Subject, a display name) as a sequence of words, each
-// an EncodedWord, with the charset it was built for.
+// an EncodedWord.
 //
 // Assembled form: the words joined by single spaces. Parsing splits the text at white space.
 
@@ -18,11 +18,10 @@ class Text : public FieldBody {
     Text() = default;
     ~Text() override;
 
-    const String& Charset() const { return charset_; }
     size_t NumEncodedWords() const;
     EncodedWord& EncodedWordAt(size_t index) const;
     // Replaces the words (the text takes them) and marks the text modified.
-    void SetEncodedWords(const String& charset, std::vector<std::unique_ptr<EncodedWord>> words);
+    void SetEncodedWords(std::vector<std::unique_ptr<EncodedWord>> words);
 
     // The decoded bytes: white space between two encoded words is dropped, other word gaps are one
     // space. Charsets are not converted.
@@ -35,7 +34,6 @@ class Text : public FieldBody {
   private:
     Text(const Text& other);
 
-    String charset_;
     std::vector<std::unique_ptr<EncodedWord>> words_;
 };
 

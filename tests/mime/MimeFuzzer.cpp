@@ -2,7 +2,9 @@
 // a property that must hold for any input fails:
 // - an unchanged parse assembles to exactly the input;
 // - after every parsed node is marked modified and rebuilt, rebuilding the parse of that result
-//   again gives the same bytes (rebuilding is stable and loses nothing it wrote itself);
+//   again gives the same bytes (rebuilding is stable and loses nothing it wrote itself), unless a
+//   nested multipart's delimiters can be read as those of one around it (then the structure
+//   itself is ambiguous);
 // - base64 and quoted-printable decode what they encoded (quoted-printable with CR LF line
 //   breaks), also through AddBodyToPart and a parsed part;
 // - a non-ASCII display name reads back exactly.
@@ -11,6 +13,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "mime/Mime.h"
 
@@ -61,12 +64,30 @@ void TouchFieldBody(mimepp::FieldBody& body) {
     body.SetModified();
 }
 
-// Marks every parsed node modified, decoding bodies on the way. Parts below the parse depth keep
-// their text unparsed and are left alone.
-void TouchEntity(mimepp::Entity& entity, int level) {
-    if (level > mimepp::kMaxParseLevel) {
-        return;
+// True when a delimiter line of the multipart `entity` (if it is one) would start with the
+// delimiter of one of the multiparts around it; `boundaries` gets its boundary.
+bool HasAmbiguousBoundary(mimepp::Entity& entity, std::vector<std::string>& boundaries) {
+    mimepp::Field* field = entity.Headers().HasField("Content-Type");
+    auto* type = field ? dynamic_cast<mimepp::MediaType*>(&field->FieldBody()) : nullptr;
+    if (!type || type->TypeCode() != mimepp::TypeCode::Multipart) {
+        return false;
     }
+    std::string boundary = type->GetBoundary().Str();
+    bool ambiguous = false;
+    for (const std::string& outer : boundaries) {
+        ambiguous = ambiguous || boundary.starts_with(outer);
+    }
+    boundaries.push_back(boundary);
+    return ambiguous;
+}
+
+// Marks every parsed node modified, decoding bodies on the way; returns whether the structure is
+// ambiguous. Parts below the parse depth keep their text unparsed and are left alone.
+bool TouchEntity(mimepp::Entity& entity, int level, std::vector<std::string> boundaries) {
+    if (level > mimepp::kMaxParseLevel) {
+        return false;
+    }
+    bool ambiguous = HasAmbiguousBoundary(entity, boundaries);
     mimepp::Headers& headers = entity.Headers();
     for (size_t i = 0; i < headers.NumFields(); ++i) {
         TouchFieldBody(headers.FieldAt(i).FieldBody());
@@ -82,23 +103,29 @@ void TouchEntity(mimepp::Entity& entity, int level) {
         }
     }
     for (size_t i = 0; i < body.NumBodyParts(); ++i) {
-        TouchEntity(body.BodyPartAt(i), level + 1);
+        ambiguous = TouchEntity(body.BodyPartAt(i), level + 1, boundaries) || ambiguous;
     }
     if (body.Message()) {
-        TouchEntity(*body.Message(), level + 1);
+        ambiguous = TouchEntity(*body.Message(), level + 1, boundaries) || ambiguous;
     }
     body.SetModified();
     headers.SetModified();
     entity.SetModified();
+    return ambiguous;
 }
 
-std::string Rebuilt(const std::string& text) {
+struct Rebuild {
+    std::string text;
+    bool ambiguous;
+};
+
+Rebuild Rebuilt(const std::string& text) {
     mimepp::Message message;
     message.FromString(text);
     message.Parse();
-    TouchEntity(message, 0);
+    bool ambiguous = TouchEntity(message, 0, {});
     message.Assemble();
-    return message.AsString().Str();
+    return {message.AsString().Str(), ambiguous};
 }
 
 std::string WithCrLf(const std::string& bytes) {
@@ -118,8 +145,10 @@ void CheckMessage(const std::string& input) {
     message.Parse();
     message.Assemble();
     Check(message.AsString() == input);
-    std::string once = Rebuilt(input);
-    Check(Rebuilt(once) == once);
+    Rebuild once = Rebuilt(input);
+    if (!once.ambiguous) {
+        Check(Rebuilt(once.text).text == once.text);
+    }
 }
 
 void CheckEncoders(const std::string& bytes, bool normalise) {
