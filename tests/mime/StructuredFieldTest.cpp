@@ -198,6 +198,43 @@ TEST(AddressList, ParsesMailboxesAndGroups) {
     }
 }
 
+TEST(Mailbox, DamagedAddressPartsCannotSwallowTheFollowingAddresses) {
+    struct Case {
+        std::string name, local, domain;
+        std::string written;
+    } cases[] = {
+        {"", "john.q.public", "example.com", "<john.q.public@example.com>"},
+        {"", "john..doe", "example.com", "<john..doe@example.com>"},
+        {"", "\"quoted local\"", "example.com", "<\"quoted local\"@example.com>"},
+        {"", "john \"jack", "example.com", "<\"john \\\"jack\"@example.com>"},
+        {"", "a,b>c", "example.com", "<\"a,b>c\"@example.com>"},
+        {"", "x", "exa mple>com", "<x@[exa mple>com]>"},
+        {"", "x", "[10.0.0.1]", "<x@[10.0.0.1]>"},
+        {"Bell\x07Ring", "x", "example.com", "\"Bell\x07Ring\" <x@example.com>"},
+    };
+    for (const Case& c : cases) {
+        mimepp::Message message;
+        mimepp::AddressList& to = message.Headers().ReplyTo();
+        auto damaged = std::make_unique<mimepp::Mailbox>();
+        damaged->SetDisplayName(c.name, "UTF-8");
+        damaged->SetLocalPart(c.local);
+        damaged->SetDomain(c.domain);
+        to.AddAddress(std::move(damaged));
+        auto next = std::make_unique<mimepp::Mailbox>();
+        next->SetLocalPart("next");
+        next->SetDomain("example.com");
+        to.AddAddress(std::move(next));
+        message.Assemble();
+        EXPECT_EQ(message.AsString(), "Reply-To: " + c.written + ", <next@example.com>\r\n\r\n");
+
+        mimepp::AddressList parsed;
+        parsed.SetText(c.written + ", <next@example.com>");
+        ASSERT_EQ(parsed.NumAddresses(), 2u) << c.written;
+        EXPECT_EQ(dynamic_cast<mimepp::Mailbox&>(parsed.AddressAt(1)).LocalPart(), "next");
+        EXPECT_EQ(dynamic_cast<mimepp::Mailbox&>(parsed.AddressAt(0)).DisplayName().DecodedText(), c.name);
+    }
+}
+
 TEST(Mailbox, AssignmentTakesOverThePartsAndKeepsThePlaceInTheTree) {
     mimepp::Message message;
     message.Headers().Sender().SetText("Old <old@example.com>");
