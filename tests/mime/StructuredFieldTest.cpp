@@ -55,6 +55,28 @@ TEST(MsgId, CreatesDistinctDefaultIdentifiers) {
     EXPECT_NE(message.AsString(), first);
 }
 
+TEST(MsgId, ReadsDamagedBracketsWithoutCarryingThemIntoTheDomain) {
+    struct Case {
+        std::string text, local, domain;
+    } cases[] = {
+        {"<4F2A.1@example.com>", "4F2A.1", "example.com"},
+        {"4F2A.1@example.com", "4F2A.1", "example.com"},
+        {"4F2A.1@example.com>", "4F2A.1", "example.com"},
+        {"<4F2A.1@example.com", "4F2A.1", "example.com"},
+        {"junk <4F2A.1@example.com> (comment)", "4F2A.1", "example.com"},
+    };
+    for (const Case& c : cases) {
+        mimepp::Message message;
+        mimepp::MsgId& id = message.Headers().MessageId();
+        id.SetText(c.text);
+        EXPECT_EQ(id.LocalPart(), c.local) << c.text;
+        EXPECT_EQ(id.Domain(), c.domain) << c.text;
+        id.SetModified();
+        message.Assemble();
+        EXPECT_EQ(message.AsString(), "Message-ID: <" + c.local + "@" + c.domain + ">\r\n\r\n") << c.text;
+    }
+}
+
 TEST(MediaType, ParsesToleratingWhatTheWildWrites) {
     struct Case {
         std::string text;
