@@ -44,20 +44,29 @@ int32_t Attachment::Method() const {
 }
 
 bool Attachment::HasEmbeddedMessage() const {
+    // An OLE attachment (method 6) also keeps a PT_OBJECT, but it holds a compound file.
     const auto* entry = properties_.Find(TagId(Tag::AttachDataObject));
-    return entry != nullptr && entry->type == PropType::Object;
+    return entry != nullptr && entry->type == PropType::Object && Method() == 5;
 }
 
-Message Attachment::OpenEmbeddedMessage() const {
+uint32_t Attachment::ObjectNid() const {
     const auto* entry = properties_.Find(TagId(Tag::AttachDataObject));
     if (entry == nullptr || entry->type != PropType::Object) {
-        throw Error("the attachment holds no embedded message").AtNode(Nid());
+        throw Error("the attachment holds no object").AtNode(Nid());
     }
     // Usually a heap item {nid, size}; some writers put the subnode's NID in the entry itself.
     uint32_t nid = entry->valueHnid;
     if ((nid & 0x1F) == 0) {
         nid = U32(properties_.Decode(*entry, 8).Raw(), 0);
     }
+    return nid;
+}
+
+Message Attachment::OpenEmbeddedMessage() const {
+    if (!HasEmbeddedMessage()) {
+        throw Error("the attachment holds no embedded message").AtNode(Nid());
+    }
+    const uint32_t nid = ObjectNid();
     auto node = db_.FindSubnode(properties_.GetNode().bidSub, nid);
     if (!node) {
         throw Error(fmt::format("embedded message 0x{:x} is missing", nid)).AtNode(Nid());
@@ -70,11 +79,20 @@ Message Attachment::OpenEmbeddedMessage() const {
 }
 
 std::unique_ptr<ByteStream> Attachment::OpenData() const {
-    const auto* entry = properties_.Find(TagId(Tag::AttachDataBinary));
-    if (entry == nullptr || entry->type != PropType::Binary) {
+    if (const auto* entry = properties_.Find(TagId(Tag::AttachDataBinary));
+        entry && entry->type == PropType::Binary) {
+        return properties_.OpenStream(*entry);
+    }
+    const auto* object = properties_.Find(TagId(Tag::AttachDataObject));
+    if (object == nullptr || object->type != PropType::Object || HasEmbeddedMessage()) {
         return nullptr;
     }
-    return properties_.OpenStream(*entry);
+    const uint32_t nid = ObjectNid();
+    auto node = db_.FindSubnode(properties_.GetNode().bidSub, nid);
+    if (!node) {
+        throw Error(fmt::format("attachment object 0x{:x} is missing", nid)).AtNode(Nid());
+    }
+    return db_.OpenData(node->bidData).OpenStream();
 }
 
 }  // namespace pst

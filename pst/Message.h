@@ -44,10 +44,13 @@ class Attachment {
     int32_t Method() const;
     bool HasEmbeddedMessage() const;
     Message OpenEmbeddedMessage() const;
-    // PR_ATTACH_DATA_BIN as a stream; nothing when the attachment holds no binary data.
+    // The attachment's data as a stream: PR_ATTACH_DATA_BIN, or for an OLE attachment (method 6)
+    // the compound file kept in PR_ATTACH_DATA_OBJ. Nothing for embedded messages and references.
     std::unique_ptr<ByteStream> OpenData() const;
 
   private:
+    uint32_t ObjectNid() const;
+
     NodeDatabase& db_;
     PropertyContext properties_;
 };

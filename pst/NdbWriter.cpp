@@ -39,12 +39,14 @@ MapLayout LayoutFor(Format format) {
 
 }  // namespace
 
-NdbWriter::NdbWriter(const std::string& path, Format format, Encryption encryption, uint32_t unique)
+NdbWriter::NdbWriter(const std::string& path, Format format, Encryption encryption, uint32_t unique,
+                     bool padToInterval)
     : path_(path),
       format_(format),
       geometry_(Geometry::For(format)),
       encryption_(encryption),
-      unique_(unique) {
+      unique_(unique),
+      padToInterval_(padToInterval) {
     if (format == Format::Ansi) {
         throw Error("the writer makes Unicode files only", path);
     }
@@ -353,6 +355,7 @@ void NdbWriter::WriteMaps() {
     const size_t trailer = pageSize - (format_ == Format::Unicode4K ? 24 : 16);
     // The file ends at a whole interval so that every map describes a full interval of the file.
     uint64_t fileEnd = m.first + ((end_ - m.first + m.interval - 1) / m.interval) * m.interval;
+    const uint64_t usedEnd = end_;
     for (uint64_t start = m.first; start < fileEnd; start += m.interval) {
         MarkAllocated(start, pageSize);
         bool pageMapHere = m.pageMapInterval != 0 && (start - m.first) % m.pageMapInterval == 0;
@@ -387,7 +390,7 @@ void NdbWriter::WriteMaps() {
             WriteAt(start + pageSize, pmap);
         }
     }
-    end_ = fileEnd;
+    end_ = padToInterval_ ? fileEnd : usedEnd;
 }
 
 void NdbWriter::WriteHeader(const std::array<uint32_t, 32>& nextNids) {

@@ -24,7 +24,10 @@ struct SubnodeEntry {
 
 class NdbWriter {
   public:
-    NdbWriter(const std::string& path, Format format, Encryption encryption, uint32_t unique);
+    // `padToInterval`: end the file at a whole allocation-map interval, as Outlook does; without
+    // it the file ends after its last page (smaller fixtures, e.g. fuzzing seeds).
+    NdbWriter(const std::string& path, Format format, Encryption encryption, uint32_t unique,
+              bool padToInterval = true);
     ~NdbWriter();
     NdbWriter(const NdbWriter&) = delete;
     NdbWriter& operator=(const NdbWriter&) = delete;
@@ -78,6 +81,7 @@ class NdbWriter {
     Geometry geometry_;
     Encryption encryption_;
     uint32_t unique_;
+    bool padToInterval_;
     uint64_t nextBlockIndex_ = 1;
     uint64_t nextPageIndex_ = 1;
     uint64_t end_ = 0;                // first offset not yet allocated

@@ -137,7 +137,7 @@ PstWriter::PstWriter(const std::string& path, WriterOptions options) : options_(
         b = static_cast<uint8_t>(random());
     }
     ndb_ = std::make_unique<NdbWriter>(path, options_.format, options_.encryption,
-                                       static_cast<uint32_t>(random()));
+                                       static_cast<uint32_t>(random()), options_.padToInterval);
     CreateStandardFolders();
     // Readers expect a name-to-id map with entries and property sets; every Outlook store has
     // these two (categories, and the version of the client that wrote an item).

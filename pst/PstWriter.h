@@ -59,6 +59,7 @@ struct WriterOptions {
     std::optional<uint32_t> passwordCrc;
     uint32_t seed = 1;                         // makes record keys and search keys reproducible
     int64_t defaultTime = 132223104000000000;  // 2020-01-01T00:00:00Z, for creation times
+    bool padToInterval = true;                 // see NdbWriter
 };
 
 // Helpers for building values.

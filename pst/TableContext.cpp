@@ -57,9 +57,11 @@ TableContext::TableContext(NodeDatabase& db, const Node& node)
                                     col.tag, col.size, col.offset, col.bit))
                 .AtNode(node.nid);
         }
+        // Some writers give cells more room than the type needs (a PT_LONG in 8 bytes); the value
+        // is at the start of the cell.
         uint16_t type = TagType(col.tag);
-        size_t expected = InlineCell(type) ? FixedSize(type) : 4;
-        if (col.size != expected) {
+        size_t needed = InlineCell(type) ? FixedSize(type) : 4;
+        if (col.size < needed) {
             throw Error(fmt::format("table column 0x{:08x} has a {}-byte cell", col.tag, col.size))
                 .AtNode(node.nid);
         }
@@ -123,7 +125,7 @@ uint32_t TableContext::RowId(size_t index) const {
 
 Value TableContext::Cell(const TableColumn& column, ByteSpan row) const {
     const uint16_t type = TagType(column.tag);
-    ByteSpan cell = row.subspan(column.offset, column.size);
+    ByteSpan cell = row.subspan(column.offset, InlineCell(type) ? FixedSize(type) : 4);
     if (InlineCell(type)) {
         return Value(type, Bytes(cell.begin(), cell.end()));
     }

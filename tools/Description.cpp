@@ -492,6 +492,7 @@ void WriteDescription(const json& d, const std::filesystem::path& baseDir, const
         options.passwordCrc = static_cast<uint32_t>(IntegerOf(store["password_crc"]));
     }
     options.seed = d.value("seed", 1u);
+    options.padToInterval = d.value("pad", true);
     pst::PstWriter writer(outputPath, options);
     Builder builder{writer, baseDir};
     for (const auto& f : d.value("folders", json::array())) {
