@@ -19,6 +19,7 @@
 
 #include "pst/PropTags.h"
 #include "pst/PstFile.h"
+#include "tools/PropertyNames.h"
 
 using nlohmann::ordered_json;
 
@@ -106,6 +107,9 @@ ordered_json Properties(const pst::PropertyContext& pc, pst::PstFile& file) {
     ordered_json out = ordered_json::object();
     for (const auto& entry : pc.Entries()) {
         std::string key = fmt::format("0x{:08X}", entry.Tag());
+        if (std::string name = pstgen::NameOfTag(entry.Tag()); !name.empty()) {
+            key += " " + name;
+        }
         if (entry.id >= 0x8000) {
             if (const auto* named = file.Names().ById(entry.id)) {
                 key += " " + named->guid.ToString() +
