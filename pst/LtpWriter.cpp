@@ -238,7 +238,9 @@ NodeContent WriteTableContext(NdbWriter& writer, std::vector<uint32_t> columns,
         Put32(&row[4], static_cast<uint32_t>(r + 1));
         row[bitmapOffset] |= 0xC0;
         for (const auto& [tag, value] : rows[r].values) {
-            auto cell = std::find_if(cells.begin(), cells.end(), [&](const Cell& c) { return c.tag == tag; });
+            const uint32_t wanted = tag;
+            auto cell =
+                std::find_if(cells.begin(), cells.end(), [&](const Cell& c) { return c.tag == wanted; });
             if (cell == cells.end() || cell->bit < 2) {
                 continue;
             }

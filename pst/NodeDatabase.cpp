@@ -292,17 +292,18 @@ std::shared_ptr<const Bytes> NodeDatabase::ReadBlock(uint64_t bid) {
     if (storedCrc != 0 && PstCrc32(content) != storedCrc) {
         throw Error(fmt::format("block 0x{:x} at 0x{:x}: checksum mismatch", bid, ref->ib));
     }
-    auto data = std::make_shared<Bytes>();
-    uint16_t inflated = header_.format == Format::Unicode4K ? U16(trailer, 18) : 0;
+    const uint16_t inflated = header_.format == Format::Unicode4K ? U16(trailer, 18) : 0;
+    std::shared_ptr<Bytes> data;
     if (inflated != 0 && inflated != cb) {
-        data->resize(inflated);
+        data = std::make_shared<Bytes>(inflated);
         uLongf outSize = inflated;
         if (::uncompress(data->data(), &outSize, content.data(), content.size()) != Z_OK ||
             outSize != inflated) {
             throw Error(fmt::format("block 0x{:x}: its compressed data cannot be inflated", bid));
         }
     } else {
-        data->assign(content.begin(), content.end());
+        raw.resize(cb);  // keeps the buffer: no second copy of every block
+        data = std::make_shared<Bytes>(std::move(raw));
     }
     if (!IsInternal(bid)) {
         DecodeBlock(header_.encryption, *data, static_cast<uint32_t>(bid));
