@@ -54,7 +54,7 @@ void CheckBref(const Bref& ref, uint64_t fileSize, size_t pageSize, const char* 
 
 }  // namespace
 
-Header Header::Parse(ByteSpan bytes, uint64_t fileSize) {
+Header Header::Parse(ByteSpan bytes, uint64_t fileSize, bool verifyChecksums) {
     if (fileSize < 4 || bytes.size() < 4 || U32(bytes, 0) != 0x4E444221) {  // "!BDN"
         throw Error("not a PST file: the signature \"!BDN\" is missing");
     }
@@ -68,7 +68,7 @@ Header Header::Parse(ByteSpan bytes, uint64_t fileSize) {
     h.clientVersion = U16(bytes, 12);
 
     uint32_t partialCrc = PstCrc32(bytes.subspan(8, 471));
-    if (partialCrc != U32(bytes, 4)) {
+    if (verifyChecksums && partialCrc != U32(bytes, 4)) {
         throw Error(fmt::format("corrupt header: checksum 0x{:08x} does not match the stored 0x{:08x}",
                                 partialCrc, U32(bytes, 4)));
     }
@@ -85,7 +85,7 @@ Header Header::Parse(ByteSpan bytes, uint64_t fileSize) {
             throw Error(fmt::format("truncated file: {} bytes cannot hold a Unicode PST header", fileSize));
         }
         uint32_t fullCrc = PstCrc32(bytes.subspan(8, 516));
-        if (fullCrc != U32(bytes, 524)) {
+        if (verifyChecksums && fullCrc != U32(bytes, 524)) {
             throw Error(fmt::format("corrupt header: checksum 0x{:08x} does not match the stored 0x{:08x}",
                                     fullCrc, U32(bytes, 524)));
         }

@@ -37,7 +37,7 @@ struct Header {
     static constexpr size_t kMaxSize = 564;
 
     // Throws pst::Error saying what is wrong. `fileSize` is the real size of the file.
-    static Header Parse(ByteSpan bytes, uint64_t fileSize);
+    static Header Parse(ByteSpan bytes, uint64_t fileSize, bool verifyChecksums = true);
 };
 
 // Layout constants that depend on the format.

@@ -41,7 +41,9 @@ class DataTree;
 class NodeDatabase {
   public:
     // Opens the file read-only and checks the header and both B-tree roots.
-    NodeDatabase(const std::string& path, size_t cacheBytes);
+    // `verifyChecksums` false skips the CRCs of the header, pages and blocks (for fuzzing, so that
+    // damage reaches the structures behind them; every other check stays).
+    NodeDatabase(const std::string& path, size_t cacheBytes, bool verifyChecksums = true);
     ~NodeDatabase();
     NodeDatabase(const NodeDatabase&) = delete;
     NodeDatabase& operator=(const NodeDatabase&) = delete;
@@ -82,6 +84,7 @@ class NodeDatabase {
     Header header_;
     Geometry geometry_;
     BlockCache cache_;
+    bool verifyChecksums_;
 };
 
 // The data of a node: one block or a tree of them, read lazily block by block.

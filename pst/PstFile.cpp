@@ -9,7 +9,7 @@
 namespace pst {
 
 PstFile::PstFile(const std::string& path, OpenOptions options)
-    : db_(std::make_unique<NodeDatabase>(path, options.cacheBytes)) {
+    : db_(std::make_unique<NodeDatabase>(path, options.cacheBytes, options.verifyChecksums)) {
     try {
         store_ = std::make_unique<PropertyContext>(*db_, RequireNode(Nid::MessageStore));
         if (auto key = store_->Get(Tag::RecordKey); key && key->Raw().size() == 16) {

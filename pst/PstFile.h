@@ -31,6 +31,7 @@ namespace pst {
 
 struct OpenOptions {
     size_t cacheBytes = 8 << 20;  // decoded blocks and pages kept in memory
+    bool verifyChecksums = true;  // false only for fuzzing (see NodeDatabase)
 };
 
 class PstFile {
