@@ -9,7 +9,7 @@
 namespace {
 
 std::string Tool(const std::string& name) {
-    return (TestSupport::BinaryDir() / "tools" / name).string();
+    return name == "pstgen" ? PSTGEN_PATH : PSTDUMP_PATH;
 }
 
 TEST(PstTools, GenerateThenDump) {
