@@ -37,7 +37,10 @@ struct NodeDatabase::Page {
 };
 
 NodeDatabase::NodeDatabase(const std::string& path, size_t cacheBytes, bool verifyChecksums)
-    : path_(path), geometry_(Geometry::For(Format::Unicode)), cache_(cacheBytes), verifyChecksums_(verifyChecksums) {
+    : path_(path),
+      geometry_(Geometry::For(Format::Unicode)),
+      cache_(cacheBytes),
+      verifyChecksums_(verifyChecksums) {
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) {
         throw Error(fmt::format("cannot open: {}", std::strerror(errno)), path);

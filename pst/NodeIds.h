@@ -55,6 +55,7 @@ constexpr uint32_t SearchDomainObject = 0x261;
 constexpr uint32_t SearchGathererQueue = 0x281;
 constexpr uint32_t SearchGathererDescriptor = 0x2A1;
 constexpr uint32_t SearchGathererFolderQueue = 0x321;
+constexpr uint32_t ReceiveFolderTable = 0x62B;
 constexpr uint32_t HierarchyTableTemplate = 0x60D;
 constexpr uint32_t ContentsTableTemplate = 0x60E;
 constexpr uint32_t AssociatedContentsTableTemplate = 0x60F;

@@ -69,6 +69,7 @@ constexpr uint32_t InternetCodepage = 0x3FDE0003;
 constexpr uint32_t PstPassword = 0x67FF0003;
 constexpr uint32_t LtpRowId = 0x67F20003;
 constexpr uint32_t LtpRowVersion = 0x67F30003;
+constexpr uint32_t ReceiveFolderNid = 0x66050003;  // column of the receive folder table
 constexpr uint32_t ReplItemId = 0x0E300003;
 constexpr uint32_t ReplChangeNumber = 0x0E330014;
 constexpr uint32_t ReplVersionHistory = 0x0E340102;

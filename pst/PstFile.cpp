@@ -1,6 +1,7 @@
 #include "pst/PstFile.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include <fmt/format.h>
 
@@ -72,6 +73,45 @@ std::optional<uint32_t> PstFile::NidOfEntryId(ByteSpan entryId) const {
 std::optional<uint32_t> PstFile::IpmSubtreeNid() const {
     auto v = store_->Get(Tag::IpmSubtreeEntryId);
     return v ? NidOfEntryId(v->Raw()) : std::nullopt;
+}
+
+std::optional<uint32_t> PstFile::ReceiveFolderNid(const std::string& messageClass) {
+    auto node = db_->FindNode(Nid::ReceiveFolderTable);
+    if (!node) {
+        return std::nullopt;
+    }
+    try {
+        TableContext table(*db_, *node);
+        std::optional<uint32_t> best;
+        size_t bestLength = 0;
+        auto lower = [](std::string s) {
+            for (auto& c : s) {
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            }
+            return s;
+        };
+        const std::string wanted = lower(messageClass);
+        for (size_t i = 0; i < table.RowCount(); ++i) {
+            TableRow row = table.ReadRow(i);
+            const Value* cls = row.Find(Tag::MessageClass);
+            const Value* folder = row.Find(Tag::ReceiveFolderNid);
+            if (cls == nullptr || folder == nullptr) {
+                continue;
+            }
+            // A class receives in the folder of its longest registered prefix, whole parts only.
+            std::string prefix = lower(cls->AsText());
+            bool matches = prefix.empty() || wanted == prefix ||
+                           (wanted.size() > prefix.size() && wanted.compare(0, prefix.size(), prefix) == 0 &&
+                            wanted[prefix.size()] == '.');
+            if (matches && (!best || prefix.size() >= bestLength)) {
+                best = static_cast<uint32_t>(folder->AsInt32());
+                bestLength = prefix.size();
+            }
+        }
+        return best;
+    } catch (const Error& e) {
+        throw e.AtNode(Nid::ReceiveFolderTable).InFile(Path());
+    }
 }
 
 Folder PstFile::OpenFolder(uint32_t nid) {

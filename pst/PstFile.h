@@ -57,6 +57,9 @@ class PstFile {
 
     uint32_t RootFolderNid() const { return Nid::RootFolder; }
     std::optional<uint32_t> IpmSubtreeNid() const;
+    // The folder that receives messages of `messageClass` (the store's receive folder table, with
+    // MAPI's fallback from "IPM.Note.X" to "IPM.Note", "IPM" and ""); nothing without that table.
+    std::optional<uint32_t> ReceiveFolderNid(const std::string& messageClass = "");
 
     Folder OpenFolder(uint32_t nid);
     Message OpenMessage(uint32_t nid);

@@ -473,6 +473,21 @@ void PstWriter::WriteNameMap() {
     WriteNode(Nid::NameToIdMap, WritePropertyContext(*ndb_, p, ids), 0);
 }
 
+void PstWriter::WriteReceiveFolders() {
+    const uint32_t inbox = special_[SpecialFolder::Inbox];
+    const std::pair<const char*, uint32_t> classes[] = {
+        {"", inbox}, {"IPM", inbox}, {"Report.IPM", inbox}, {"IPC", Nid::RootFolder}};
+    std::vector<TableRowToWrite> rows;
+    for (const auto& [cls, folder] : classes) {
+        rows.push_back({static_cast<uint32_t>(rows.size() + 1),
+                        {{Tag::MessageClass, TextValue(cls)},
+                         {Tag::ReceiveFolderNid, LongValue(static_cast<int32_t>(folder))}}});
+    }
+    SubnodeIds ids;
+    WriteNode(Nid::ReceiveFolderTable,
+              WriteTableContext(*ndb_, {Tag::MessageClass, Tag::ReceiveFolderNid}, rows, ids), 0);
+}
+
 void PstWriter::WriteTemplates() {
     auto empty = [&](uint32_t nid, const std::vector<uint32_t>& columns) {
         SubnodeIds ids;
@@ -496,6 +511,7 @@ void PstWriter::Finish() {
     }
     WriteStore();
     WriteNameMap();
+    WriteReceiveFolders();
     WriteTemplates();
     std::array<uint32_t, 32> next{};
     for (uint32_t type = 0; type < 32; ++type) {

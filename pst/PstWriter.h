@@ -113,6 +113,7 @@ class PstWriter {
     void WriteFolder(const FolderRecord& folder);
     void WriteStore();
     void WriteNameMap();
+    void WriteReceiveFolders();
     void WriteTemplates();
     void WriteNode(uint32_t nid, const NodeContent& content, uint32_t parent);
     void CreateStandardFolders();

@@ -236,6 +236,11 @@ TEST_P(FixtureMailbox, StoreEntryIdsLeadToTheSpecialFolders) {
     ASSERT_EQ(ren->Count(), 5u);
     EXPECT_EQ(file_->OpenFolder(*file_->NidOfEntryId(ren->Element(4))).DisplayName(), "Junk E-mail");
 
+    EXPECT_EQ(file_->ReceiveFolderNid(), Inbox());
+    EXPECT_EQ(file_->ReceiveFolderNid("IPM.Note.Custom"), Inbox()) << "falls back to IPM";
+    EXPECT_EQ(file_->ReceiveFolderNid("IPC.Something"), file_->RootFolderNid());
+    EXPECT_EQ(file_->ReceiveFolderNid("IPMX"), Inbox()) << "IPMX is not under IPM: the default";
+
     pst::Bytes id = file_->EntryIdOf(top);
     EXPECT_EQ(file_->NidOfEntryId(id), top);
     id[10] ^= 1;
