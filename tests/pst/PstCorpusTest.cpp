@@ -128,3 +128,21 @@ TEST(CorpusNegative, BrokenFilesAreRefusedWithTheReason) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CorpusReceiveFolders, AreTakenFromTheStoresTable) {
+    TVK_REQUIRE_CORPUS();
+    const std::tuple<const char*, const char*, uint32_t> cases[] = {
+        {"14-javalibpst-dist-list.pst", "IPM.Note", 0x8082},  // the Inbox
+        {"14-javalibpst-dist-list.pst", "IPC.Sync", 0x122},   // IPC goes to the root
+        {"03-tika-testPST_variousBodyTypes.pst", "", 0x122},  // this store only knows the root
+        {"18-aspose-Test_part1.pst", "Report.IPM.Note.NDR", 0x80c2},
+    };
+    for (const auto& [name, cls, nid] : cases) {
+        pst::PstFile file((*TestSupport::CorpusDir() / name).string());
+        EXPECT_EQ(file.ReceiveFolderNid(cls), nid) << name << " " << cls;
+    }
+}
+
+}  // namespace
