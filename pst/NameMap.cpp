@@ -81,6 +81,7 @@ NameMap::NameMap(const PropertyContext& pc) {
             p.number = value;
         }
         if (byId_.emplace(p.propId, entries_.size()).second) {
+            byName_.emplace(Key{p.guid, p.isString, p.number, p.name}, p.propId);
             entries_.push_back(std::move(p));
         } else {
             ++skipped_;
@@ -89,21 +90,13 @@ NameMap::NameMap(const PropertyContext& pc) {
 }
 
 std::optional<uint16_t> NameMap::Find(const Guid& guid, uint32_t number) const {
-    for (const auto& e : entries_) {
-        if (!e.isString && e.number == number && e.guid == guid) {
-            return e.propId;
-        }
-    }
-    return std::nullopt;
+    auto it = byName_.find(Key{guid, false, number, {}});
+    return it == byName_.end() ? std::nullopt : std::optional<uint16_t>(it->second);
 }
 
 std::optional<uint16_t> NameMap::Find(const Guid& guid, const std::string& name) const {
-    for (const auto& e : entries_) {
-        if (e.isString && e.name == name && e.guid == guid) {
-            return e.propId;
-        }
-    }
-    return std::nullopt;
+    auto it = byName_.find(Key{guid, true, 0, name});
+    return it == byName_.end() ? std::nullopt : std::optional<uint16_t>(it->second);
 }
 
 const NamedProperty* NameMap::ById(uint16_t propId) const {

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "pst/PropertyContext.h"
@@ -51,8 +52,10 @@ class NameMap {
     size_t Skipped() const { return skipped_; }
 
   private:
+    using Key = std::tuple<Guid, bool, uint32_t, std::string>;  // set, is string, number, name
     std::vector<NamedProperty> entries_;
     std::map<uint16_t, size_t> byId_;
+    std::map<Key, uint16_t> byName_;
     size_t skipped_ = 0;
 };
 

@@ -18,6 +18,10 @@ struct CorpusFile {
     size_t messages;                      // embedded messages included
 };
 
+void PrintTo(const CorpusFile& c, std::ostream* out) {
+    *out << c.name;
+}
+
 const std::string kTop = "/Top of Personal Folders";
 
 const CorpusFile kReadable[] = {

@@ -23,6 +23,10 @@ struct Variant {
     const char* encryption;
 };
 
+void PrintTo(const Variant& v, std::ostream* out) {
+    *out << v.format << "/" << v.encryption;
+}
+
 class FixtureMailbox : public ::testing::TestWithParam<Variant> {
   protected:
     void SetUp() override {
