@@ -26,7 +26,8 @@ set(TVK_SHARED_DIR "${PROJECT_SOURCE_DIR}/../shared" CACHE PATH "The shared fold
 
 # tvk_test(NAME SOURCES... LIBS... [LABELS...] [TIMEOUT seconds])
 # A GoogleTest executable whose cases CTest runs one by one. Labels: unit (default), integration
-# (starts servers), corpus (reads ../shared/corpus), slow.
+# (starts servers), corpus (reads ../shared/corpus), slow. Tests find the source, build and shared
+# folders through tests/support (compiled in; TVK_SOURCE_DIR etc. in the environment override them).
 function(tvk_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   if(NOT T_LABELS)
@@ -39,8 +40,7 @@ function(tvk_test name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} tvk_testsupport GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT}
-               ENVIRONMENT "TVK_SOURCE_DIR=${PROJECT_SOURCE_DIR};TVK_BINARY_DIR=${PROJECT_BINARY_DIR};TVK_SHARED_DIR=${TVK_SHARED_DIR}")
+    PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT})
 endfunction()
 
 # tvk_fuzzer(NAME SOURCES... LIBS... [SEEDS dir])

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <vector>
 
+#include "runtime/ImportParams.h"
 #include "runtime/Utf8.h"
 
 namespace {
@@ -96,4 +97,17 @@ std::string LogFileName(const std::string& workDirectory, const std::string& pst
     snprintf(stamp, sizeof stamp, "%02d%02d%d_%02d%02d%02d", local.tm_mon + 1, local.tm_mday,
              local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec);
     return workDirectory + "/PstImportWiz_" + pstBaseName + "_" + stamp + ".log";
+}
+
+bool NameLogFile(ImportParams& params) {
+    std::string path = LogFileName(params.workDirectory, params.pstBaseName, time(nullptr));
+    if (!OpenLogFile(path)) {
+        return false;
+    }
+    params.logFiles.push_back(path);
+    return true;
+}
+
+bool NameLogFile() {
+    return NameLogFile(GetImportParams());
 }

@@ -29,3 +29,11 @@ inline constexpr size_t LogLineCapacity = 6144;
 // The name of a run's log inside workDirectory:
 // "PstImportWiz_<pstBaseName>_MMDDYYYY_HHMMSS.log" in the local time of `when`.
 std::string LogFileName(const std::string& workDirectory, const std::string& pstBaseName, time_t when);
+
+struct ImportParams;
+
+// Names the run's log from the job's workDirectory, pstBaseName and the present time, opens it
+// (truncating a file of the same name) and appends its path to the job's logFiles. Returns false,
+// leaving logFiles as it was, when the file cannot be opened.
+bool NameLogFile(ImportParams& params);
+bool NameLogFile();  // for GetImportParams()

@@ -53,6 +53,7 @@ std::optional<std::string> ReadQuoted(std::string_view text, size_t& pos) {
         }
         if (c == '\\' && pos + 1 < text.size()) {
             c = text[++pos];
+            c = c == 'n' ? '\n' : c == 'r' ? '\r' : c;
         }
         out += c;
     }
@@ -62,8 +63,14 @@ std::optional<std::string> ReadQuoted(std::string_view text, size_t& pos) {
 std::string Quote(std::string_view text) {
     std::string out = "\"";
     for (char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
+        if (c == '\n') {
+            out += "\\n";  // one value per line: line breaks inside a value are escaped
+        } else if (c == '\r') {
+            out += "\\r";
+        } else {
+            if (c == '"' || c == '\\') out += '\\';
+            out += c;
+        }
     }
     return out + "\"";
 }

@@ -7,7 +7,7 @@
 //   ; comment
 //   [Software\Tarvik]
 //   "ErrorThreshold"=dword:00000005
-//   "LastServer"="mail.example.com"      (\" and \\ are the only escapes)
+//   "LastServer"="mail.example.com"      (escapes: \" \\ \n \r)
 //   "Blob"=hex:01,ab,ff
 //
 // Key paths and value names compare without regard to ASCII case, as in the registry. Every read sees

@@ -1,5 +1,6 @@
 #include "runtime/Text.h"
 
+#include <cctype>
 #include <cstdlib>
 
 #include "runtime/Utf8.h"
@@ -8,9 +9,44 @@ namespace {
 
 TextTable table;
 
+// The tables write strings the Windows way (%ws and %S wide, %hs narrow); here every string is UTF-8
+// and fmt::sprintf knows only %s, so those conversions become %s (and %wc, %hc, %C become %c).
+std::string WithUtf8Conversions(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        out += text[i];
+        if (text[i] != '%') {
+            continue;
+        }
+        if (i + 1 < text.size() && text[i + 1] == '%') {
+            out += '%';
+            ++i;
+            continue;
+        }
+        size_t next = i + 1;
+        while (next < text.size() &&
+               std::string_view("-+ #0123456789.*").find(text[next]) != std::string_view::npos) {
+            out += text[next++];
+        }
+        size_t conversion = next;
+        while (conversion < text.size() &&
+               std::string_view("hlw").find(text[conversion]) != std::string_view::npos) {
+            ++conversion;
+        }
+        if (conversion < text.size() &&
+            std::string_view("sScC").find(text[conversion]) != std::string_view::npos) {
+            out += static_cast<char>(std::tolower(static_cast<unsigned char>(text[conversion])));
+            i = conversion;
+        } else {
+            i = next - 1;  // other conversions are copied as they stand
+        }
+    }
+    return out;
+}
+
 // Reads a table as a sequence of code units: bytes for 8-bit tables, UTF-16 units after a BOM.
 class TableReader {
-public:
+  public:
     explicit TableReader(std::string_view bytes) {
         if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
             static_cast<unsigned char>(bytes[1]) == 0xFE) {
@@ -34,7 +70,7 @@ public:
         return result;
     }
 
-private:
+  private:
     bool AtLineEnd() const { return pos_ >= units_.size() || units_[pos_] == u'\r' || units_[pos_] == u'\n'; }
 
     void SkipLineEnd() {
@@ -47,9 +83,12 @@ private:
     }
 
     static int HexValue(char16_t unit) {
-        if (unit >= u'0' && unit <= u'9') return unit - u'0';
-        if (unit >= u'a' && unit <= u'f') return unit - u'a' + 10;
-        if (unit >= u'A' && unit <= u'F') return unit - u'A' + 10;
+        if (unit >= u'0' && unit <= u'9')
+            return unit - u'0';
+        if (unit >= u'a' && unit <= u'f')
+            return unit - u'a' + 10;
+        if (unit >= u'A' && unit <= u'F')
+            return unit - u'A' + 10;
         return -1;
     }
 
@@ -62,11 +101,22 @@ private:
         }
         char16_t next = units_[pos_];
         switch (next) {
-            case u'n': out += u'\n'; ++pos_; return;
-            case u'r': out += u'\r'; ++pos_; return;
-            case u'\\': out += u'\\'; ++pos_; return;
+            case u'n':
+                out += u'\n';
+                ++pos_;
+                return;
+            case u'r':
+                out += u'\r';
+                ++pos_;
+                return;
+            case u'\\':
+                out += u'\\';
+                ++pos_;
+                return;
             case u'\r':
-            case u'\n': SkipLineEnd(); return;  // line joining
+            case u'\n':
+                SkipLineEnd();
+                return;  // line joining
             case u'u':
             case u'U':
                 if (!wide_ && pos_ + 4 < units_.size()) {
@@ -86,14 +136,16 @@ private:
                     }
                 }
                 break;
-            default: break;
+            default:
+                break;
         }
         out += u'\\';  // any other backslash stays; the next character is read normally
     }
 
     void ParseLine(TextTable& result) {
         if (units_[pos_] == u'#') {
-            while (!AtLineEnd()) ++pos_;
+            while (!AtLineEnd())
+                ++pos_;
             SkipLineEnd();
             return;
         }
@@ -131,7 +183,7 @@ private:
         }
         SkipLineEnd();
         if (!key.empty()) {
-            result[Utf8::FromUtf16(key)] = Utf8::FromUtf16(text);
+            result[Utf8::FromUtf16(key)] = WithUtf8Conversions(Utf8::FromUtf16(text));
         }
     }
 
@@ -142,7 +194,9 @@ private:
 
 }  // namespace
 
-TextTable ParseTextTable(std::string_view bytes) { return TableReader(bytes).Parse(); }
+TextTable ParseTextTable(std::string_view bytes) {
+    return TableReader(bytes).Parse();
+}
 
 int LanguageFromEnvironment() {
     const char* locale = nullptr;
@@ -156,17 +210,25 @@ int LanguageFromEnvironment() {
     if (locale == nullptr) {
         return TextLanguage::Default;
     }
+    // "de_DE.UTF-8", "de.UTF-8", "de@euro" and "de" all name German.
     std::string_view language(locale);
-    language = language.substr(0, 2);
-    if (language == "de") return TextLanguage::German;
-    if (language == "es") return TextLanguage::Spanish;
-    if (language == "fr") return TextLanguage::French;
-    if (language == "it") return TextLanguage::Italian;
-    if (language == "ja") return TextLanguage::Japanese;
+    language = language.substr(0, language.find_first_of("_.@"));
+    if (language == "de")
+        return TextLanguage::German;
+    if (language == "es")
+        return TextLanguage::Spanish;
+    if (language == "fr")
+        return TextLanguage::French;
+    if (language == "it")
+        return TextLanguage::Italian;
+    if (language == "ja")
+        return TextLanguage::Japanese;
     return TextLanguage::Default;
 }
 
-void LoadTextTable() { LoadTextTable(LanguageFromEnvironment()); }
+void LoadTextTable() {
+    LoadTextTable(LanguageFromEnvironment());
+}
 
 void LoadTextTable(int language) {
     std::string_view bytes = ShippedTextTable(language);

@@ -44,7 +44,10 @@ std::string FormatText(std::string_view key, const Args&... args) {
     }
 }
 
-// Parses a table in the shipped format (8-bit with \u escapes, or UTF-16 with a byte-order mark).
+// Parses a table in the shipped format (8-bit with \u escapes, or UTF-16 with a byte-order mark);
+// resources/locale/0.txt describes it. Each byte of an 8-bit table is one character (U+0000-U+00FF);
+// a backslash before a line feed joins lines like one before a carriage return. The texts come out
+// as UTF-8 with %ws, %hs, %ls and %S written as %s, ready for FormatText.
 using TextTable = std::map<std::string, std::string, std::less<>>;
 TextTable ParseTextTable(std::string_view bytes);
 

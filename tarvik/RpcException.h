@@ -4,17 +4,25 @@
 // 12030 connection reset, 12152 invalid response, 12175 certificate failure, ...).
 
 #include <cstdint>
+#include <string>
 
 namespace Tarvik::Rpc {
 
 class RpcException {
-public:
+  public:
     explicit RpcException(uint32_t errorCode) : errorCode_(errorCode) {}
     virtual ~RpcException() = default;
 
     uint32_t ErrorCode() const { return errorCode_; }
 
-private:
+    // What went wrong, in English, for the log: the WinHTTP text of the code, else the system's
+    // message for it, else "Unknown Error <hex code>".
+    std::string Description() const;
+    // The same for the user: the localised text of the code's key (ERR_WINHTTP_...); codes without a
+    // key give Description().
+    std::string LocalizedDescription() const;
+
+  private:
     uint32_t errorCode_;
 };
 

@@ -4,6 +4,7 @@
 #include <thread>
 #include <vector>
 
+#include "runtime/ImportParams.h"
 #include "runtime/Log.h"
 #include "runtime/Utf8.h"
 #include "tests/support/TestSupport.h"
@@ -24,7 +25,7 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 class LogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(OpenLogFile((dir / "run.log").string())); }
     void TearDown() override { CloseLogFile(); }
     std::string Content() const { return ReadFile(dir / "run.log"); }
@@ -44,7 +45,8 @@ TEST_F(LogTest, LineHasHeaderAndOneLineBreakWithoutTrailingBlanks) {
 
 TEST_F(LogTest, LongMessageIsCutNotSplitAndNeverInsideACharacter) {
     std::string longText;
-    for (int i = 0; i < 7000; ++i) longText += "é";
+    for (int i = 0; i < 7000; ++i)
+        longText += "é";
     LogLine("%s", longText.c_str());
     auto lines = Lines(Content());
     ASSERT_EQ(lines.size(), 1u);
@@ -56,14 +58,17 @@ TEST_F(LogTest, LinesOfManyThreadsNeverInterleave) {
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([t] {
-            for (int i = 0; i < 200; ++i) LogLine("thread %d line %d %s", t, i, std::string(100, 'x').c_str());
+            for (int i = 0; i < 200; ++i)
+                LogLine("thread %d line %d %s", t, i, std::string(100, 'x').c_str());
         });
     }
-    for (auto& thread : threads) thread.join();
+    for (auto& thread : threads)
+        thread.join();
     auto lines = Lines(Content());
     ASSERT_EQ(lines.size(), 800u);
     std::regex whole(R"(\]: thread \d line \d+ x{100}$)");
-    for (const auto& line : lines) ASSERT_TRUE(std::regex_search(line, whole)) << line;
+    for (const auto& line : lines)
+        ASSERT_TRUE(std::regex_search(line, whole)) << line;
 }
 
 TEST(LogWithoutFile, LinesAreDroppedSilently) {
@@ -79,11 +84,35 @@ TEST(LogWithoutFile, OpeningAnUnwritablePathFailsAndLeavesTheLogClosed) {
 
 TEST(LogFileName, CarriesBaseNameDateAndTimeAndTwoUnderscoresWithoutName) {
     struct tm when {};
-    when.tm_year = 2026 - 1900, when.tm_mon = 2, when.tm_mday = 7, when.tm_hour = 9, when.tm_min = 5, when.tm_sec = 4;
+    when.tm_year = 2026 - 1900, when.tm_mon = 2, when.tm_mday = 7, when.tm_hour = 9, when.tm_min = 5,
+    when.tm_sec = 4;
     when.tm_isdst = -1;
     time_t stamp = mktime(&when);
     EXPECT_EQ(LogFileName("/w", "mail", stamp), "/w/PstImportWiz_mail_03072026_090504.log");
     EXPECT_EQ(LogFileName("/w", "", stamp), "/w/PstImportWiz__03072026_090504.log");
+}
+
+TEST(NameLogFile, OpensTheRunsLogAndListsItFirstUnlessItCannotBeOpened) {
+    TempDir dir;
+    ImportParams params;
+    params.workDirectory = dir.Path().string();
+    params.pstBaseName = "anna";
+    time_t before = time(nullptr);
+    ASSERT_TRUE(NameLogFile(params));
+    time_t after = time(nullptr);
+    LogLine("first line");
+    ASSERT_EQ(params.logFiles.size(), 1u);
+    const std::string& path = params.logFiles[0];
+    EXPECT_EQ(LogFilePath(), path);
+    EXPECT_TRUE(path == LogFileName(params.workDirectory, "anna", before) ||
+                path == LogFileName(params.workDirectory, "anna", after))
+        << path;
+    EXPECT_NE(ReadFile(path).find("]: first line\n"), std::string::npos);
+
+    params.workDirectory = (dir / "missing").string();
+    EXPECT_FALSE(NameLogFile(params));
+    EXPECT_EQ(params.logFiles.size(), 1u);
+    CloseLogFile();
 }
 
 }  // namespace

@@ -14,11 +14,11 @@ TEST(SettingsStore, TypedValuesRoundTripAndMissingKeyDiffersFromMissingValue) {
     SettingsStore store(dir / "sub" / "registry.ini");
     EXPECT_FALSE(store.HasKey("Software\\Tarvik"));
     store.WriteDword("Software\\Tarvik", "ErrorThreshold", 0xFFFFFFFF);
-    store.WriteString("Software\\Tarvik\\PSTMigration", "Server", "a \"quoted\" \\ text é");
+    store.WriteString("Software\\Tarvik\\PSTMigration", "Server", "a \"quoted\" \\ text é\r\nline two");
     store.WriteBinary("Software\\Tarvik", "Blob", std::string("\0\x01\xff", 3));
     EXPECT_TRUE(store.HasKey("software\\TARVIK"));
     EXPECT_EQ(store.ReadDword("Software\\Tarvik", "errorthreshold"), 0xFFFFFFFFu);
-    EXPECT_EQ(store.ReadString("Software\\Tarvik\\PSTMigration", "Server"), "a \"quoted\" \\ text é");
+    EXPECT_EQ(store.ReadString("Software\\Tarvik\\PSTMigration", "Server"), "a \"quoted\" \\ text é\r\nline two");
     EXPECT_EQ(store.ReadBinary("Software\\Tarvik", "Blob"), std::string("\0\x01\xff", 3));
     EXPECT_FALSE(store.ReadDword("Software\\Tarvik", "Missing"));
     EXPECT_FALSE(store.ReadString("Software\\Tarvik", "ErrorThreshold")) << "wrong type reads as missing";

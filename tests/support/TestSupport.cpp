@@ -29,9 +29,9 @@ fs::path FromEnvironment(const char* name, const fs::path& fallback) {
 
 }  // namespace
 
-fs::path SourceDir() { return FromEnvironment("TVK_SOURCE_DIR", fs::current_path()); }
-fs::path BinaryDir() { return FromEnvironment("TVK_BINARY_DIR", fs::current_path()); }
-fs::path SharedDir() { return FromEnvironment("TVK_SHARED_DIR", SourceDir() / ".." / "shared"); }
+fs::path SourceDir() { return FromEnvironment("TVK_SOURCE_DIR", TVK_DEFAULT_SOURCE_DIR); }
+fs::path BinaryDir() { return FromEnvironment("TVK_BINARY_DIR", TVK_DEFAULT_BINARY_DIR); }
+fs::path SharedDir() { return FromEnvironment("TVK_SHARED_DIR", TVK_DEFAULT_SHARED_DIR).lexically_normal(); }
 
 std::optional<fs::path> CorpusDir() {
     fs::path corpus = SharedDir() / "corpus";

@@ -10,7 +10,8 @@
 
 namespace TestSupport {
 
-// The checkout, the build tree and ../shared (from the environment CTest sets).
+// The checkout, the build tree and ../shared (as configured; the environment variables
+// TVK_SOURCE_DIR, TVK_BINARY_DIR and TVK_SHARED_DIR override them).
 std::filesystem::path SourceDir();
 std::filesystem::path BinaryDir();
 std::filesystem::path SharedDir();
