@@ -8,6 +8,7 @@
 #include "mapi/FolderIterator.h"
 #include "mapi/TemporaryProfile.h"
 #include "mapi/platform/PropTags.h"
+#include "runtime/Text.h"
 #include "tests/support/TestSupport.h"
 
 namespace SourceFixture {
@@ -47,6 +48,11 @@ void ResetJob(IImportProgress* progress) {
     (void)privateSettings;
     static bool initialised = SUCCEEDED(MAPIInitialize(MAPI_MULTITHREAD_NOTIFICATIONS));
     (void)initialised;
+    static bool texts = [] {
+        LoadTextTable(TextLanguage::Default);
+        return true;
+    }();
+    (void)texts;
     ImportParams& job = GetImportParams();
     ResetImportParams(job);
     job.restrictionsDisabled = false;
@@ -92,11 +98,14 @@ std::string SubjectOf(IMAPISession& session, const EntryId& entryId) {
     uint32_t type = 0;
     std::unique_ptr<IMAPIProp> object;
     SPropValue subject;
-    if (FAILED(session.OpenEntry(entryId, MAPI_BEST_ACCESS, type, object)) ||
-        FAILED(HrGetOneProp(*object, PR_SUBJECT_W, subject))) {
+    if (FAILED(session.OpenEntry(entryId, MAPI_BEST_ACCESS, type, object))) {
         return "?";
     }
-    return subject.AsText();
+    if (SUCCEEDED(HrGetOneProp(*object, PR_SUBJECT_W, subject)) ||
+        SUCCEEDED(HrGetOneProp(*object, PR_DISPLAY_NAME_W, subject))) {
+        return subject.AsText();
+    }
+    return "";
 }
 
 bool RecordingHandler::OnEnterFolder(Folder& folder, Folder& parent) {
@@ -120,8 +129,11 @@ bool RecordingHandler::ShouldImport(const std::string& searchKey) {
 }
 
 void RecordingHandler::Item(const char* operation, Message& message) {
-    const SPropValue* subject = message.Property(MessageProp::Subject);
-    calls.push_back(std::string(operation) + " " + (subject != nullptr ? subject->AsText() : ""));
+    SPropValue name;
+    if (FAILED(HrGetOneProp(*message.Get(), PR_SUBJECT_W, name))) {
+        HrGetOneProp(*message.Get(), PR_DISPLAY_NAME_W, name);
+    }
+    calls.push_back(std::string(operation) + " " + (name.Type() == PT_UNICODE ? name.AsText() : ""));
     ++kinds[operation];
 }
 
