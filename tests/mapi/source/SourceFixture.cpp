@@ -108,11 +108,9 @@ std::string SubjectOf(IMAPISession& session, const EntryId& entryId) {
     return "";
 }
 
-bool RecordingHandler::OnEnterFolder(Folder& folder, Folder& parent) {
+bool RecordingHandler::OnEnterFolder(Folder& folder, Folder&) {
     calls.push_back("enter " + folder.Path());
-    if (&folder != &parent) {
-        folders.push_back(folder);
-    }
+    folders.push_back(folder);
     return std::find(notEntered.begin(), notEntered.end(), folder.Path()) == notEntered.end();
 }
 

@@ -67,7 +67,7 @@ class RecordingHandler : public Tarvik::MAPI::IItemHandler {
     void OnNewMeetingMessage(Tarvik::MAPI::Message& message, Tarvik::MAPI::Folder& folder) override;
 
     std::vector<std::string> calls;
-    std::vector<Tarvik::MAPI::Folder> folders;  // every folder entered, the root excluded
+    std::vector<Tarvik::MAPI::Folder> folders;  // every folder entered
     std::map<std::string, int> kinds;           // operation -> count
     std::vector<std::string> importedKeys;      // search keys answered "new"
     std::vector<std::string> knownKeys;         // ShouldImport answers false for these
