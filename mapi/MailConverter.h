@@ -25,6 +25,7 @@ class Message;
 
 namespace Tarvik::MAPI {
 
+class MailItem;
 class Message;
 
 namespace storeUtils {
@@ -34,6 +35,10 @@ void Init(Message& message, mimepp::Message& mime);
 
 // The MIME message of a mail item, assembled (its text is complete).
 std::unique_ptr<mimepp::Message> ConvertMailToMime(Message& message);
+
+// The same for any view of a message (one read straight from a PST file, for instance).
+void ConvertMailItem(MailItem& item, mimepp::Message& mime);
+std::unique_ptr<mimepp::Message> ConvertMailToMime(MailItem& item);
 
 // Bytes of the assembled message's text.
 uint64_t MimeSize(const mimepp::Message& mime);
