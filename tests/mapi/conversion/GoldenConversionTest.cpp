@@ -67,7 +67,7 @@ std::string ConvertDescribedMessage(const nlohmann::json& message) {
     WalkPstMessages(
         file,
         [&](const WalkedMessage& walked) {
-            PstMailItem item(walked.message, true);
+            PstMailItem item(walked.message, walked.unicodeStore);
             converted = ConvertMailToMime(item)->AsString().Str();
         },
         [](const std::string& folder, uint32_t nid, const std::string& error) {
