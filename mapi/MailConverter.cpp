@@ -12,6 +12,7 @@
 #include "mapi/HRException.h"
 #include "mapi/MailHeaders.h"
 #include "mapi/MailItem.h"
+#include "mapi/MapiMailItem.h"
 #include "mapi/MimeBodies.h"
 #include "mime/AddressList.h"
 #include "mime/Body.h"
@@ -369,6 +370,17 @@ void Convert(MailItem& item, mimepp::Message& mime, int depth) {
 }
 
 }  // namespace
+
+void storeUtils::Init(Message& message, mimepp::Message& mime) {
+    MapiMailItem item(message);
+    Convert(item, mime, 0);
+}
+
+std::unique_ptr<mimepp::Message> ConvertMailToMime(Message& message) {
+    auto mime = std::make_unique<mimepp::Message>();
+    storeUtils::Init(message, *mime);
+    return mime;
+}
 
 void ConvertMailItem(MailItem& item, mimepp::Message& mime) {
     Convert(item, mime, 0);
