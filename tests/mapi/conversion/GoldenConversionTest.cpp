@@ -113,7 +113,7 @@ std::vector<std::string> ConvertFromFile(const std::string& pstPath) {
     return converted;
 }
 
-class GoldenConversion : public testing::TestWithParam<std::string> {
+class ConversionTest : public testing::Test {
   protected:
     void SetUp() override {
         // No directory: Exchange addresses fail at once instead of asking.
@@ -123,18 +123,25 @@ class GoldenConversion : public testing::TestWithParam<std::string> {
     }
     void TearDown() override { unsetenv("TVKIMPORT_REGISTRY"); }
 
+    // Writes the description of one Inbox message to a PST file and gives its path.
+    std::string WritePst(const nlohmann::json& message) {
+        nlohmann::json description = {{"folders", {{{"name", "Inbox"}, {"messages", {message}}}}}};
+        std::string pst = (dir_ / "case.pst").string();
+        pstgen::WriteDescription(description, GoldenDir(), pst);
+        return pst;
+    }
+
     TestSupport::TempDir dir_;
 };
+
+class GoldenConversion : public ConversionTest, public testing::WithParamInterface<std::string> {};
 
 }  // namespace
 
 TEST_P(GoldenConversion, MatchesTheExpectedMime) {
     fs::path json = GoldenDir() / (GetParam() + ".json");
     fs::path eml = GoldenDir() / (GetParam() + ".eml");
-    nlohmann::json message = nlohmann::json::parse(TestSupport::ReadFile(json));
-    nlohmann::json description = {{"folders", {{{"name", "Inbox"}, {"messages", {message}}}}}};
-    std::string pst = (dir_ / "case.pst").string();
-    pstgen::WriteDescription(description, GoldenDir(), pst);
+    std::string pst = WritePst(nlohmann::json::parse(TestSupport::ReadFile(json)));
     std::vector<std::string> throughMapi = ConvertThroughMapi(pst);
     ASSERT_EQ(throughMapi.size(), 1u);
     std::string converted = NormaliseBoundaries(throughMapi[0]);
@@ -154,3 +161,15 @@ INSTANTIATE_TEST_SUITE_P(Cases, GoldenConversion, testing::ValuesIn(CaseNames())
                              std::replace(name.begin(), name.end(), '-', '_');
                              return name;
                          });
+
+// Bodies too large for GetProps come through their streams, whole.
+TEST_F(ConversionTest, ThreeMegabyteTextBodyKeepsItsFullLength) {
+    std::string line = std::string(58, 'x') + "\r\n";
+    std::string body;
+    while (body.size() < (3u << 20)) {
+        body += line;
+    }
+    std::vector<std::string> converted = ConvertThroughMapi(WritePst({{"subject", "Large"}, {"body", body}}));
+    ASSERT_EQ(converted.size(), 1u);
+    EXPECT_TRUE(converted[0].ends_with("\r\n\r\n" + body)) << converted[0].substr(0, 400);
+}
