@@ -22,8 +22,8 @@
 #include "mime/MailboxList.h"
 #include "mime/Message.h"
 #include "mime/MsgId.h"
+#include "pst/SubjectPrefix.h"
 #include "runtime/Log.h"
-#include "runtime/Utf8.h"
 
 namespace Tarvik::MAPI {
 
@@ -73,17 +73,6 @@ struct Person {
 
     bool HasAddress() const { return address && !address->empty(); }
 };
-
-// Stored subjects may begin with 0x01 and a character that gives the length of their prefix
-// ("RE: "); the marker is not part of the subject.
-std::string WithoutSubjectPrefixMarker(const std::string& subject) {
-    if (subject.size() >= 2 && subject[0] == '\x01') {
-        size_t pos = 1;
-        Utf8::Next(subject, pos);
-        return subject.substr(pos);
-    }
-    return subject;
-}
 
 std::optional<std::string> Cleaned(std::optional<std::string> text) {
     return text ? std::optional<std::string>(ReplaceControls(*text)) : std::nullopt;
@@ -254,7 +243,7 @@ void AddHeaders(MailItem& item, mimepp::Message& mime) {
     AddReplyTo(item, mime);
     std::optional<std::string> subject = item.Bytes(Prop::Subject);
     if (subject) {
-        subject = WithoutSubjectPrefixMarker(*subject);
+        subject = pst::WithoutSubjectPrefixMarker(*subject);
     }
     if (subject && !subject->empty()) {
         headers.Subject().FromString(mimepp::String(mimepp::EncodeHeaderText(*subject)));

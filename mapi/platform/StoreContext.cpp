@@ -2,6 +2,7 @@
 
 #include "mapi/platform/PropTags.h"
 #include "pst/Bytes.h"
+#include "pst/SubjectPrefix.h"
 #include "runtime/Log.h"
 
 namespace mapipst {
@@ -127,6 +128,13 @@ SPropValue ToPropValue(uint32_t tag, const pst::Value& value, uint32_t codepage)
         return SPropValue::Error(tag, MAPI_E_NO_SUPPORT);
     }
     uint32_t typed = CHANGE_PROP_TYPE(tag, asked);
+    if (PROP_ID(tag) == pst::kSubjectPropertyId && !value.IsMulti()) {
+        SPropValue subject(typed, SingleData(value, codepage));
+        if (subject.Type() == PT_UNICODE || subject.Type() == PT_STRING8) {
+            return SPropValue::Text(typed, pst::WithoutSubjectPrefixMarker(subject.AsText()));
+        }
+        return subject;
+    }
     return {typed, value.IsMulti() ? MultiData(value, codepage) : SingleData(value, codepage)};
 }
 

@@ -168,6 +168,25 @@ TEST(MapiLayer, GetPropsGivesPerPropertyErrorsAndLargeValuesAsStreams) {
     EXPECT_EQ(HrGetOneProp(*message, PR_SENSITIVITY, missing), MAPI_E_NOT_FOUND);
 }
 
+TEST(MapiLayer, SubjectsAreReadWithoutTheirStoredPrefixMarker) {
+    ResetJob();
+    auto pst = Open(BuildPst("prefixed-subject"));
+    Folder inbox = FindFolder(pst->store, "Inbox");
+    std::unique_ptr<IMAPITable> table;
+    ASSERT_EQ(inbox.Get()->GetContentsTable(MAPI_UNICODE, table), S_OK);
+    SPropTagArray columns = {PR_SUBJECT_W, CHANGE_PROP_TYPE(PR_SUBJECT_W, PT_STRING8), PR_ENTRYID};
+    SSortOrderSet sort{{{PR_CLIENT_SUBMIT_TIME, TABLE_SORT_ASCEND}}, 0, 0};
+    SRowSet rows;
+    ASSERT_EQ(HrQueryAllRows(*table, &columns, nullptr, &sort, 0, rows), S_OK);
+    ASSERT_EQ(rows.size(), 2u);
+    const char* expected[] = {"RE: Minutes", "Plain"};
+    for (size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].lpProps[0].AsText(), expected[i]);
+        EXPECT_EQ(rows[i].lpProps[1].AsText(), expected[i]);
+        EXPECT_EQ(SubjectOf(*pst->session.Get(), rows[i].lpProps[2].AsBinary()), expected[i]);
+    }
+}
+
 TEST(MapiLayer, EntryIdsAreThePstProvidersAndCompareByStoreAndNode) {
     ResetJob();
     auto pst = Open(BuildPst("scan"));
