@@ -1,0 +1,21 @@
+#pragma once
+// Everything the converters use from the MIME composer (namespace mimepp).
+
+#include "mime/AddBodyToPart.h"
+#include "mime/AddressList.h"
+#include "mime/Base64.h"
+#include "mime/BodyPart.h"
+#include "mime/DateTime.h"
+#include "mime/DispositionType.h"
+#include "mime/Group.h"
+#include "mime/HeaderText.h"
+#include "mime/Mailbox.h"
+#include "mime/MailboxList.h"
+#include "mime/MediaType.h"
+#include "mime/Message.h"
+#include "mime/MsgId.h"
+#include "mime/QuotedPrintable.h"
+#include "mime/Stamp.h"
+#include "mime/Text.h"
+#include "mime/TransferEncoding.h"
+#include "mime/TransferEncodingType.h"
