@@ -56,7 +56,8 @@ std::string FormatWithSamples(const std::string& text, const std::string& conver
 
 TEST(ShippedTextTables, EveryLanguageIsSevenBitTextWithEveryDefaultKeyTranslated) {
     TextTable english = Shipped(TextLanguage::Default);
-    EXPECT_EQ(english.size(), 270u);
+    // 270 keys, and 5 for the command line of tvkimport and the check of files being written.
+    EXPECT_EQ(english.size(), 275u);
     for (int language : translatedLanguages) {
         SCOPED_TRACE(language);
         std::string_view bytes = ShippedTextTable(language);
