@@ -15,8 +15,17 @@
 
 namespace {
 
-// A fault with this exact text is the server refusing an empty contact: a warning, not an error.
-constexpr std::string_view emptyContactFault = "**Error**:invalid request: contact must have fields";
+// The server refusing an empty contact: a warning, not an error. Servers write the reason with or
+// without an "**Error**:" prefix.
+constexpr std::string_view emptyContactFault = "invalid request: contact must have fields";
+constexpr std::string_view errorPrefix = "**Error**:";
+
+bool IsEmptyContactFault(std::string_view message) {
+    if (message.starts_with(errorPrefix)) {
+        message.remove_prefix(errorPrefix.size());
+    }
+    return message == emptyContactFault;
+}
 
 int32_t dumpCounter = 0;
 
@@ -190,7 +199,7 @@ void ItemBatch::Reconcile(const PendingItem& item, const Tarvik::Xml::Document& 
             KeepUploadedCopy(item, request);
         }
         std::string requestId = std::to_string(item.requestId);
-        if (fault.Message() == emptyContactFault) {
+        if (IsEmptyContactFault(fault.Message())) {
             LogLine("**Warning**: Unable to add message %s: %s", requestId.c_str(), fault.Message().c_str());
             if (params_.progress != nullptr) {
                 params_.progress->ReportWarning(FormatText("ERR_ADD_MSG", requestId, fault.Message()));
@@ -209,10 +218,9 @@ void ItemBatch::KeepUploadedCopy(const PendingItem& item, const Tarvik::Xml::Doc
     std::string_view attribute = Tarvik::Rpc::RequestIdAttribute();
     std::string xpath;
     if (item.kind == ItemKind::Mail) {
-        xpath = fmt::format("//mail:AddMsgRequest[@{}=\"{}\"]//mail:m", attribute, item.requestId);
+        xpath = fmt::format("//AddMsgRequest[@{}=\"{}\"]//m", attribute, item.requestId);
     } else if (item.kind == ItemKind::Appointment) {
-        xpath =
-            fmt::format("//mail:SetAppointmentRequest[@{}=\"{}\"]//mail:attach", attribute, item.requestId);
+        xpath = fmt::format("//SetAppointmentRequest[@{}=\"{}\"]//attach", attribute, item.requestId);
     } else {
         return;
     }
