@@ -264,6 +264,26 @@ bool SettingsStore::HasKey(std::string_view key) const {
     return FindSection(sections, key) != nullptr;
 }
 
+std::vector<std::string> SettingsStore::SubKeys(std::string_view key) const {
+    std::string prefix = std::string(key) + "\\";
+    std::vector<std::string> names;
+    for (const Section& section : Load(file_)) {
+        if (section.key.size() <= prefix.size() || !EqualNoCase(section.key.substr(0, prefix.size()), prefix)) {
+            continue;
+        }
+        std::string name = section.key.substr(prefix.size());
+        name = name.substr(0, name.find('\\'));
+        bool known = false;
+        for (const std::string& n : names) {
+            known = known || EqualNoCase(n, name);
+        }
+        if (!known) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
 std::optional<uint32_t> SettingsStore::ReadDword(std::string_view key, std::string_view name) const {
     auto value = FindValue(file_, key, name, ValueType::Dword);
     return value ? std::optional<uint32_t>(std::stoul(*value)) : std::nullopt;

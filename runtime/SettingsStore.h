@@ -19,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class SettingsStore {
 public:
@@ -30,6 +31,8 @@ public:
     const std::filesystem::path& File() const { return file_; }
 
     bool HasKey(std::string_view key) const;
+    // The names of the keys directly below `key`, in the order the file lists them.
+    std::vector<std::string> SubKeys(std::string_view key) const;
     // Nothing when the key or the value is missing or the value has another type.
     std::optional<uint32_t> ReadDword(std::string_view key, std::string_view name) const;
     std::optional<std::string> ReadString(std::string_view key, std::string_view name) const;

@@ -30,6 +30,17 @@ TEST(SettingsStore, TypedValuesRoundTripAndMissingKeyDiffersFromMissingValue) {
     EXPECT_FALSE(store.HasKey("Software\\Tarvik\\PSTMigration"));
 }
 
+TEST(SettingsStore, SubKeysListsEachChildOnceEvenWhenOnlyDeeperKeysExist) {
+    TempDir dir;
+    SettingsStore store(dir / "registry.ini");
+    store.WriteString("Profiles\\One", "Name", "1");
+    store.WriteDword("Profiles\\Two\\0a0d", "V", 1);
+    store.WriteDword("profiles\\ONE\\svc", "V", 1);
+    store.WriteDword("ProfilesElsewhere\\Three", "V", 1);
+    EXPECT_EQ(store.SubKeys("Profiles"), (std::vector<std::string>{"One", "Two"}));
+    EXPECT_TRUE(store.SubKeys("Missing").empty());
+}
+
 TEST(SettingsStore, HandEditedFileKeepsCommentsAndSurvivesBrokenLines) {
     TempDir dir;
     WriteFile(dir / "registry.ini",
