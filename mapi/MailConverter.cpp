@@ -12,6 +12,7 @@
 #include "mapi/HRException.h"
 #include "mapi/MailHeaders.h"
 #include "mapi/MailItem.h"
+#include "mapi/MapiMailItem.h"
 #include "mapi/MimeBodies.h"
 #include "mime/AddressList.h"
 #include "mime/Body.h"
@@ -22,6 +23,7 @@
 #include "mime/Message.h"
 #include "mime/MsgId.h"
 #include "runtime/Log.h"
+#include "runtime/Utf8.h"
 
 namespace Tarvik::MAPI {
 
@@ -72,14 +74,34 @@ struct Person {
     bool HasAddress() const { return address && !address->empty(); }
 };
 
+// Stored subjects may begin with 0x01 and a character that gives the length of their prefix
+// ("RE: "); the marker is not part of the subject.
+std::string WithoutSubjectPrefixMarker(const std::string& subject) {
+    if (subject.size() >= 2 && subject[0] == '\x01') {
+        size_t pos = 1;
+        Utf8::Next(subject, pos);
+        return subject.substr(pos);
+    }
+    return subject;
+}
+
 std::optional<std::string> Cleaned(std::optional<std::string> text) {
     return text ? std::optional<std::string>(ReplaceControls(*text)) : std::nullopt;
+}
+
+// Some writers leave the address type empty beside an Internet address; it is still one.
+void TypeInternetAddress(Person& person) {
+    bool untyped = !person.addressType || person.addressType->empty();
+    if (untyped && person.address && person.address->find('@') != std::string::npos) {
+        person.addressType = "SMTP";
+    }
 }
 
 Person ReadPerson(MailItem& item, uint32_t nameTag, uint32_t typeTag, uint32_t addressTag,
                   uint32_t entryIdTag, uint32_t smtpTag) {
     Person person{Cleaned(item.Bytes(nameTag)), Cleaned(item.Bytes(typeTag)), Cleaned(item.Bytes(addressTag)),
                   item.Bytes(entryIdTag), Cleaned(item.Bytes(smtpTag))};
+    TypeInternetAddress(person);
     if (!person.address && person.entryId) {
         // Exchange mail often names its sender only by an address-book entry id.
         if (std::optional<std::string> dn = ExchangeDnOfEntryId(*person.entryId)) {
@@ -160,6 +182,7 @@ void AddRecipients(MailItem& item, mimepp::Message& mime) {
     for (RecipientRow& row : item.Recipients()) {
         Person person{Cleaned(row.displayName), Cleaned(row.addressType), Cleaned(row.address), row.entryId,
                       Cleaned(row.smtpAddress)};
+        TypeInternetAddress(person);
         std::unique_ptr<mimepp::Mailbox> mailbox;
         if (person.addressType && person.address) {
             mailbox = MailboxOf(person);
@@ -213,6 +236,7 @@ void AddReplyTo(MailItem& item, mimepp::Message& mime) {
         person.name = Cleaned(person.name);
         person.addressType = Cleaned(person.addressType);
         person.address = Cleaned(person.address);
+        TypeInternetAddress(person);
         AddressField(mime, "Reply-To").AddAddress(MailboxOf(person));
     }
 }
@@ -229,6 +253,9 @@ void AddHeaders(MailItem& item, mimepp::Message& mime) {
     AddRecipients(item, mime);
     AddReplyTo(item, mime);
     std::optional<std::string> subject = item.Bytes(Prop::Subject);
+    if (subject) {
+        subject = WithoutSubjectPrefixMarker(*subject);
+    }
     if (subject && !subject->empty()) {
         headers.Subject().FromString(mimepp::String(mimepp::EncodeHeaderText(*subject)));
     }
@@ -343,6 +370,17 @@ void Convert(MailItem& item, mimepp::Message& mime, int depth) {
 }
 
 }  // namespace
+
+void storeUtils::Init(Message& message, mimepp::Message& mime) {
+    MapiMailItem item(message);
+    Convert(item, mime, 0);
+}
+
+std::unique_ptr<mimepp::Message> ConvertMailToMime(Message& message) {
+    auto mime = std::make_unique<mimepp::Message>();
+    storeUtils::Init(message, *mime);
+    return mime;
+}
 
 void ConvertMailItem(MailItem& item, mimepp::Message& mime) {
     Convert(item, mime, 0);

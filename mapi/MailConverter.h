@@ -10,10 +10,13 @@
 //     uint64_t size = MimeSize(*mime);                                       // size limit check
 //     uint64_t written = WriteMime(*mime, out);                              // the upload file
 //
+// Exchange addresses are resolved through ImportAddressResolver() (the job's directory settings);
+// those that cannot be resolved leave an empty address.
+//
 // Conversion failures are exceptions for the caller to report against the item: HRException when
-// the item's attachment table or a body stream cannot be read (pst::Error surfaces the same way
-// from the MAPI layer). One attachment that fails is logged and left out; the rest of the item is
-// still converted. Not thread-safe beyond what the MAPI objects allow: one worker thread converts.
+// the item's recipients, attachment table or a body stream cannot be read, and whatever else the
+// MAPI layer or the PST reader raise (std::exception). One attachment that fails is logged and left
+// out; the rest of the item is still converted. One worker thread converts; nothing here locks.
 
 #include <cstdint>
 #include <memory>

@@ -1,11 +1,18 @@
 #include "mapi/PstMessageWalk.h"
 
+#include <strings.h>
+
 #include "pst/Error.h"
 #include "pst/Folder.h"
+#include "pst/PropTags.h"
 
 namespace Tarvik::MAPI {
 
 namespace {
+
+bool StartsWithIgnoreCase(const std::string& text, std::string_view prefix) {
+    return text.size() >= prefix.size() && strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
+}
 
 using FailedFn = std::function<void(const std::string&, uint32_t, const std::string&)>;
 
@@ -24,7 +31,7 @@ void WalkFolder(pst::PstFile& file, uint32_t nid, const std::string& path,
             try {
                 messageNid = contents->ReadRow(i).rowId;
                 pst::Message message = file.OpenMessage(messageNid);
-                visit(WalkedMessage{path, messageNid, message});
+                visit(WalkedMessage{path, messageNid, message, file.GetHeader().format != pst::Format::Ansi});
             } catch (const pst::Error& error) {
                 failed(path, messageNid, error.what());
             }
@@ -41,6 +48,15 @@ void WalkFolder(pst::PstFile& file, uint32_t nid, const std::string& path,
 }
 
 }  // namespace
+
+bool WalkedMessage::IsMail() const {
+    std::optional<pst::Value> value =
+        message.Properties().Get(pst::MakeTag(0x001A, pst::PropType::Unspecified));
+    std::string messageClass = value ? value->AsText() : std::string();
+    return StartsWithIgnoreCase(messageClass, "IPM.Note") || StartsWithIgnoreCase(messageClass, "IPM.Post") ||
+           strcasecmp(messageClass.c_str(), "IPM") == 0 ||
+           messageClass.find("IPM.Schedule") != std::string::npos;
+}
 
 void WalkPstMessages(pst::PstFile& file, const std::function<void(const WalkedMessage&)>& visit,
                      const FailedFn& failed) {

@@ -15,6 +15,10 @@ struct WalkedMessage {
     const std::string& folderPath;  // "Top of Personal Folders/Inbox", "/"-separated
     uint32_t nid;
     const pst::Message& message;
+    bool unicodeStore;
+
+    // Mail, posts and meeting messages: the items an import hands to the mail converter.
+    bool IsMail() const;
 };
 
 // Calls `visit` for each message of each folder below the root, depth first, in table order.

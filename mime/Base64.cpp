@@ -1,6 +1,8 @@
 #include "mime/Base64.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 namespace mimepp {
@@ -9,6 +11,8 @@ namespace {
 constexpr std::string_view kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 constexpr size_t kLineChars = 72;
 constexpr size_t kLineBytes = kLineChars / 4 * 3;
+// Lines are encoded into a small buffer and appended a block at a time.
+constexpr size_t kBlockLines = 64;
 
 // The two characters of every 12-bit value: one table look-up per half of a three-byte group.
 struct PairTable {
@@ -68,17 +72,22 @@ String Base64Encode(std::string_view bytes) {
     size_t characters = EncodedLength(bytes.size());
     size_t lines = (characters + kLineChars - 1) / kLineChars;
     std::string out;
-    out.resize(characters + 2 * lines);
-    char* cursor = out.data();
+    // Reserved, not resized: zero-filling the output first would cost one more pass over it.
+    out.reserve(characters + 2 * lines);
+    char block[kBlockLines * (kLineChars + 2)];
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     size_t remaining = bytes.size();
     while (remaining > 0) {
-        size_t take = std::min(remaining, kLineBytes);
-        cursor = EncodeRun(in, take, cursor);
-        *cursor++ = '\r';
-        *cursor++ = '\n';
-        in += take;
-        remaining -= take;
+        char* cursor = block;
+        for (size_t line = 0; line < kBlockLines && remaining > 0; ++line) {
+            size_t take = std::min(remaining, kLineBytes);
+            cursor = EncodeRun(in, take, cursor);
+            *cursor++ = '\r';
+            *cursor++ = '\n';
+            in += take;
+            remaining -= take;
+        }
+        out.append(block, static_cast<size_t>(cursor - block));
     }
     return String(std::move(out));
 }

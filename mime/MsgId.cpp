@@ -48,8 +48,10 @@ void MsgId::Parse() {
     size_t open = text.find('<');
     if (open != std::string_view::npos) {
         text = text.substr(open + 1);
-        text = text.substr(0, text.find('>'));
     }
+    // A closing bracket ends the identifier even when the opening one is missing, so it never
+    // ends up inside the domain (and doubled when the identifier is written again).
+    text = text.substr(0, text.find('>'));
     size_t at = text.rfind('@');
     localPart_ = text.substr(0, at);
     domain_ = at == std::string_view::npos ? std::string_view() : text.substr(at + 1);

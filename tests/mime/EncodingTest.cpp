@@ -15,6 +15,15 @@ std::string Repeat(char c, size_t count) {
     return std::string(count, c);
 }
 
+// Lines of 70 letters, each ending in CR LF.
+std::string ShortLines(size_t count) {
+    std::string text;
+    for (size_t i = 0; i < count; ++i) {
+        text += Repeat('a', 70) + "\r\n";
+    }
+    return text;
+}
+
 BodyEncoding Choose(const std::string& bytes) {
     return mimepp::ChooseTransferEncoding(bytes.data(), bytes.size());
 }
@@ -40,6 +49,13 @@ TEST(TransferEncodingChoice, FollowsLineLengthAndShareOfUnsafeBytes) {
         {"%PDF-1.4 " + Repeat('a', 200) + "\xe2", BodyEncoding::Base64},
         {"%PDF-1.4 ASCII only", BodyEncoding::SevenBit},
         {"%PD\xe2" + Repeat('a', 200), BodyEncoding::QuotedPrintable},
+        // Long buffers: what counts is the whole share, wherever the unsafe bytes sit.
+        {Repeat('a', 8300) + Repeat('\x80', 1700), BodyEncoding::QuotedPrintable},
+        {Repeat('a', 8299) + Repeat('\x80', 1701), BodyEncoding::Base64},
+        {Repeat('\x80', 1701) + Repeat('a', 8299), BodyEncoding::Base64},
+        {"%PDF" + Repeat('a', 9000) + "\x01", BodyEncoding::Base64},
+        {ShortLines(200), BodyEncoding::SevenBit},
+        {ShortLines(200) + Repeat('a', 77), BodyEncoding::QuotedPrintable},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(static_cast<int>(Choose(c.bytes)), static_cast<int>(c.expected)) << c.bytes;

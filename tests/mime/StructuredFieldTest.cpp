@@ -55,6 +55,28 @@ TEST(MsgId, CreatesDistinctDefaultIdentifiers) {
     EXPECT_NE(message.AsString(), first);
 }
 
+TEST(MsgId, ReadsDamagedBracketsWithoutCarryingThemIntoTheDomain) {
+    struct Case {
+        std::string text, local, domain;
+    } cases[] = {
+        {"<4F2A.1@example.com>", "4F2A.1", "example.com"},
+        {"4F2A.1@example.com", "4F2A.1", "example.com"},
+        {"4F2A.1@example.com>", "4F2A.1", "example.com"},
+        {"<4F2A.1@example.com", "4F2A.1", "example.com"},
+        {"junk <4F2A.1@example.com> (comment)", "4F2A.1", "example.com"},
+    };
+    for (const Case& c : cases) {
+        mimepp::Message message;
+        mimepp::MsgId& id = message.Headers().MessageId();
+        id.SetText(c.text);
+        EXPECT_EQ(id.LocalPart(), c.local) << c.text;
+        EXPECT_EQ(id.Domain(), c.domain) << c.text;
+        id.SetModified();
+        message.Assemble();
+        EXPECT_EQ(message.AsString(), "Message-ID: <" + c.local + "@" + c.domain + ">\r\n\r\n") << c.text;
+    }
+}
+
 TEST(MediaType, ParsesToleratingWhatTheWildWrites) {
     struct Case {
         std::string text;
@@ -195,6 +217,43 @@ TEST(AddressList, ParsesMailboxesAndGroups) {
         }
         EXPECT_EQ(addresses, c.addresses) << c.text;
         EXPECT_EQ(groups, c.groups) << c.text;
+    }
+}
+
+TEST(Mailbox, DamagedAddressPartsCannotSwallowTheFollowingAddresses) {
+    struct Case {
+        std::string name, local, domain;
+        std::string written;
+    } cases[] = {
+        {"", "john.q.public", "example.com", "<john.q.public@example.com>"},
+        {"", "john..doe", "example.com", "<john..doe@example.com>"},
+        {"", "\"quoted local\"", "example.com", "<\"quoted local\"@example.com>"},
+        {"", "john \"jack", "example.com", "<\"john \\\"jack\"@example.com>"},
+        {"", "a,b>c", "example.com", "<\"a,b>c\"@example.com>"},
+        {"", "x", "exa mple>com", "<x@[exa mple>com]>"},
+        {"", "x", "[10.0.0.1]", "<x@[10.0.0.1]>"},
+        {"Bell\x07Ring", "x", "example.com", "\"Bell\x07Ring\" <x@example.com>"},
+    };
+    for (const Case& c : cases) {
+        mimepp::Message message;
+        mimepp::AddressList& to = message.Headers().ReplyTo();
+        auto damaged = std::make_unique<mimepp::Mailbox>();
+        damaged->SetDisplayName(c.name, "UTF-8");
+        damaged->SetLocalPart(c.local);
+        damaged->SetDomain(c.domain);
+        to.AddAddress(std::move(damaged));
+        auto next = std::make_unique<mimepp::Mailbox>();
+        next->SetLocalPart("next");
+        next->SetDomain("example.com");
+        to.AddAddress(std::move(next));
+        message.Assemble();
+        EXPECT_EQ(message.AsString(), "Reply-To: " + c.written + ", <next@example.com>\r\n\r\n");
+
+        mimepp::AddressList parsed;
+        parsed.SetText(c.written + ", <next@example.com>");
+        ASSERT_EQ(parsed.NumAddresses(), 2u) << c.written;
+        EXPECT_EQ(dynamic_cast<mimepp::Mailbox&>(parsed.AddressAt(1)).LocalPart(), "next");
+        EXPECT_EQ(dynamic_cast<mimepp::Mailbox&>(parsed.AddressAt(0)).DisplayName().DecodedText(), c.name);
     }
 }
 
