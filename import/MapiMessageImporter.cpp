@@ -34,10 +34,11 @@ bool LenientCertificates(const ImportParams& params) {
 class ReplicationHandler : public Tarvik::MAPI::IItemHandler {
   public:
     ReplicationHandler(FolderTreeReplicator& replicator, Tarvik::MAPI::Store& store,
-                       std::vector<Folder>& folderList)
-        : replicator_(replicator), store_(store), folderList_(folderList) {}
+                       std::vector<Folder>& folderList, FolderParentMap& parents)
+        : replicator_(replicator), store_(store), folderList_(folderList), parents_(parents) {}
 
     bool OnEnterFolder(Folder& folder, Folder& parent) override {
+        parents_.Record(folder.GetEntryId(), parent.GetEntryId());
         FolderTreeReplicator::Decision decision =
             replicator_.OnEnterFolder(MapiSourceFolder(folder, store_), MapiSourceFolder(parent, store_));
         if (decision.listed) {
@@ -57,6 +58,7 @@ class ReplicationHandler : public Tarvik::MAPI::IItemHandler {
     FolderTreeReplicator& replicator_;
     Tarvik::MAPI::Store& store_;
     std::vector<Folder>& folderList_;
+    FolderParentMap& parents_;
 };
 
 class ConvertedMail : public IMimeText {
@@ -188,7 +190,7 @@ void MapiMessageImporter::ReplicateFolders() {
     }
     FolderTreeReplicator replicator(folderIdMap, mailbox_, params_, accountName_);
     replicator.FetchServerFolders();
-    ReplicationHandler handler(replicator, store_, folderList);
+    ReplicationHandler handler(replicator, store_, folderList, folderParents);
     Tarvik::MAPI::MailboxScanner folderWalk(true);
     Tarvik::MAPI::ScanFolders(store_, folderWalk, *session_.Get(), handler);
 }
@@ -196,8 +198,8 @@ void MapiMessageImporter::ReplicateFolders() {
 void MapiMessageImporter::ImportItems() {
     LogLine("Importing messages");
     MessageFileCopier copier(session_, params_);
-    MapiFolderParents parents(store_);
-    MessageAdder adder(folderIdMap, mailbox_, params_, accountName_, params_.pstBaseName, copier, parents);
+    MessageAdder adder(folderIdMap, mailbox_, params_, accountName_, params_.pstBaseName, copier,
+                       folderParents);
     adder.OpenProgressLog(progressLogSalt, params_.pstBaseName);
     adder.BeginBatch();
     AdderHandler handler(adder);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "import/FolderTreeReplicator.h"
+#include "import/MessageAdder.h"
 #include "mapi/Folder.h"
 #include "mapi/Session.h"
 #include "mapi/Store.h"
@@ -26,6 +27,8 @@ class MapiMessageImporter {
     // Filled by the folder pass, walked by the item pass.
     FolderIdMap folderIdMap;
     std::vector<Tarvik::MAPI::Folder> folderList;
+    // The source tree as the folder pass met it, for the item pass's sent test.
+    FolderParentMap folderParents;
 
   private:
     void ReplicateFolders();

@@ -78,17 +78,3 @@ std::optional<std::vector<std::string>> MapiSourceFolder::ChildNames() const {
     }
     return names;
 }
-
-std::optional<std::string> MapiFolderParents::ParentOf(const std::string& folderEntryId) {
-    if (store_.Get() == nullptr) {
-        return std::nullopt;
-    }
-    uint32_t type = 0;
-    std::unique_ptr<IMAPIProp> folder;
-    SPropValue parent;
-    if (FAILED(store_.Get()->OpenEntry(folderEntryId, 0, type, folder)) || !folder ||
-        FAILED(HrGetOneProp(*folder, PR_PARENT_ENTRYID, parent))) {
-        return std::nullopt;
-    }
-    return parent.AsBinary();
-}

@@ -1,9 +1,7 @@
 #pragma once
-// A folder of the open source store as folder replication reads it, and the source tree as the item
-// adder climbs it.
+// A folder of the open source store as folder replication reads it.
 
 #include "import/FolderTreeReplicator.h"
-#include "import/MessageAdder.h"
 #include "mapi/Folder.h"
 #include "mapi/Store.h"
 
@@ -22,13 +20,4 @@ class MapiSourceFolder : public ISourceFolder {
   private:
     const Tarvik::MAPI::Folder& folder_;
     const Tarvik::MAPI::Store& store_;
-};
-
-class MapiFolderParents : public IFolderParents {
-  public:
-    explicit MapiFolderParents(Tarvik::MAPI::Store& store) : store_(store) {}
-    std::optional<std::string> ParentOf(const std::string& folderEntryId) override;
-
-  private:
-    Tarvik::MAPI::Store& store_;
 };

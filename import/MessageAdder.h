@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -51,8 +52,21 @@ class IMimeText {
 class IFolderParents {
   public:
     virtual ~IFolderParents() = default;
-    // The parent folder's entry id; nothing when it cannot be read or opened.
+    // The parent folder's entry id; nothing when it is not known.
     virtual std::optional<std::string> ParentOf(const std::string& folderEntryId) = 0;
+};
+
+// The parents as the folder walk met them (source folder entry id -> parent's entry id).
+class FolderParentMap : public IFolderParents {
+  public:
+    void Record(const std::string& folder, const std::string& parent) { parents_[folder] = parent; }
+    std::optional<std::string> ParentOf(const std::string& folderEntryId) override {
+        auto entry = parents_.find(folderEntryId);
+        return entry == parents_.end() ? std::nullopt : std::optional<std::string>(entry->second);
+    }
+
+  private:
+    std::map<std::string, std::string> parents_;
 };
 
 class MessageAdder {

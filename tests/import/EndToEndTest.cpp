@@ -18,6 +18,7 @@
 #include "mapi/Store.h"
 #include "mapi/TemporaryProfile.h"
 #include "mapi/platform/MapiInterfaces.h"
+#include "mime/Message.h"
 #include "runtime/ImportParams.h"
 #include "tests/import/EngineTestSupport.h"
 #include "tests/import/ImportJob.h"
