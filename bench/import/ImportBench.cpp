@@ -128,5 +128,8 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < progress.errors.size() && i < 5; ++i) {
         std::printf("error: %s\n", progress.errors[i].c_str());
     }
+    for (size_t i = 0; i < progress.warnings.size() && i < 5; ++i) {
+        std::printf("warning: %s\n", progress.warnings[i].c_str());
+    }
     return progress.errors.empty() ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -146,7 +147,8 @@ std::map<std::string, std::string> ConvertSource(const std::string& pstPath) {
 
 class EndToEndTest : public ::testing::Test {
   protected:
-    EndToEndTest() {
+    explicit EndToEndTest(std::string scenario = {})
+        : server(TestSupport::ReferenceServerOptions{.scenario = std::move(scenario)}) {
         setenv("TVKIMPORT_REGISTRY", (scratch / "registry").c_str(), 1);
         TestSupport::WriteFile(scratch / "mailbox.json", description);
         TestSupport::CommandResult made =
@@ -195,6 +197,31 @@ TEST_F(EndToEndTest, ServerHoldsEveryMailItemAsTheSourceHasItAndARepeatedRunAdds
     EXPECT_EQ(server.Dump(account, false)["messages"].size(), expected.size());
     EXPECT_TRUE(log.Contains("(MI):     Number of items skipped      : 11 items"));
     EXPECT_TRUE(log.Contains("(MI):     Number of items attempted    : 0 items"));
+}
+
+class RefusingServerTest : public EndToEndTest {
+  protected:
+    RefusingServerTest()
+        : EndToEndTest(
+              R"({"rules": [{"operation": "AddMsgRequest", "action": "fault", "code": "mail.QUOTA_EXCEEDED", "reason": "full"}]})") {
+    }
+};
+
+TEST_F(RefusingServerTest, LimitReachedByTheFinalBatchCostsAnAttemptUntilTheJobGivesUp) {
+    GetImportParams().errorThreshold = 3;
+    ASSERT_TRUE(EngineTest::RunImportJob(options, progress));
+
+    EXPECT_TRUE(server.Dump(account, false)["messages"].empty());
+    std::vector<std::string> lines = log.Lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "(MI): Executing batch request"), 4) << "one batch per attempt";
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Too many items failed, exiting"), 1);
+    EXPECT_TRUE(log.Contains("(MI):     Import stats"));
+    EXPECT_TRUE(log.Contains("(MI):     Number of Errors             : " + std::to_string(progress.errors.size())));
+    // Three failed items stop each reconciliation; the limit fault ends each attempt.
+    EXPECT_EQ(std::count(progress.errors.begin(), progress.errors.end(), "Message processing error limit reached"), 4);
+    EXPECT_EQ(std::count_if(progress.errors.begin(), progress.errors.end(),
+                            [](const std::string& e) { return e.starts_with("Unable to add message"); }),
+              12);
 }
 
 }  // namespace

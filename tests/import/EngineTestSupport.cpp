@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "runtime/ImportParams.h"
 #include "runtime/Log.h"
 
 namespace EngineTest {
@@ -28,6 +29,16 @@ std::vector<std::string> CapturedLog::Lines() const {
 bool CapturedLog::Contains(const std::string& line) const {
     std::vector<std::string> lines = Lines();
     return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+void RecordingProgress::ReportError(const std::string& message) {
+    errors.push_back(message);
+    GetImportParams().problems.push_back({ProblemKind::Error, "", message});
+}
+
+void RecordingProgress::ReportWarning(const std::string& message) {
+    warnings.push_back(message);
+    GetImportParams().problems.push_back({ProblemKind::Warning, "", message});
 }
 
 }  // namespace EngineTest

@@ -23,11 +23,12 @@ class CapturedLog {
     TestSupport::TempDir directory_;
 };
 
+// Records what was reported and, as the front ends do, appends it to the job's problem list.
 class RecordingProgress : public IImportProgress {
   public:
     void BeginAccount(const std::string&) override {}
-    void ReportError(const std::string& message) override { errors.push_back(message); }
-    void ReportWarning(const std::string& message) override { warnings.push_back(message); }
+    void ReportError(const std::string& message) override;
+    void ReportWarning(const std::string& message) override;
     void SetTotal(int64_t) override {}
     void Step() override {}
     void SetDone(int64_t) override {}
