@@ -6,6 +6,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -213,15 +214,24 @@ TEST_F(RefusingServerTest, LimitReachedByTheFinalBatchCostsAnAttemptUntilTheJobG
 
     EXPECT_TRUE(server.Dump(account, false)["messages"].empty());
     std::vector<std::string> lines = log.Lines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "(MI): Executing batch request"), 4) << "one batch per attempt";
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "(MI): Executing batch request"), 4)
+        << "one batch per attempt";
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "Too many items failed, exiting"), 1);
     EXPECT_TRUE(log.Contains("(MI):     Import stats"));
-    EXPECT_TRUE(log.Contains("(MI):     Number of Errors             : " + std::to_string(progress.errors.size())));
+    EXPECT_TRUE(
+        log.Contains("(MI):     Number of Errors             : " + std::to_string(progress.errors.size())));
     // Three failed items stop each reconciliation; the limit fault ends each attempt.
-    EXPECT_EQ(std::count(progress.errors.begin(), progress.errors.end(), "Message processing error limit reached"), 4);
+    EXPECT_EQ(
+        std::count(progress.errors.begin(), progress.errors.end(), "Message processing error limit reached"),
+        4);
     EXPECT_EQ(std::count_if(progress.errors.begin(), progress.errors.end(),
                             [](const std::string& e) { return e.starts_with("Unable to add message"); }),
               12);
+    size_t copies = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(work.Path())) {
+        copies += entry.path().extension() == ".msg" && std::filesystem::file_size(entry.path()) > 0;
+    }
+    EXPECT_EQ(copies, 12u) << "a message file of every failed item";
 }
 
 }  // namespace
