@@ -26,7 +26,11 @@ std::optional<TableContext> Folder::Table(uint8_t type) const {
     if (!node) {
         return std::nullopt;
     }
-    return std::optional<TableContext>(std::in_place, db_, *node);
+    try {
+        return std::optional<TableContext>(std::in_place, db_, *node);
+    } catch (const Error& e) {
+        throw e.AtNode(node->nid).InFile(db_.Path());
+    }
 }
 
 std::optional<TableContext> Folder::HierarchyTable() const {

@@ -14,7 +14,11 @@ std::optional<TableContext> Message::SubnodeTable(uint32_t nid) const {
     if (!node) {
         return std::nullopt;
     }
-    return std::optional<TableContext>(std::in_place, db_, *node);
+    try {
+        return std::optional<TableContext>(std::in_place, db_, *node);
+    } catch (const Error& e) {
+        throw e.AtNode(nid).InFile(db_.Path());
+    }
 }
 
 std::optional<TableContext> Message::RecipientTable() const {
@@ -32,7 +36,7 @@ Attachment Message::OpenAttachment(uint32_t attachmentNid) const {
     try {
         return Attachment(db_, *node);
     } catch (const Error& e) {
-        throw e.AtNode(attachmentNid);
+        throw e.AtNode(attachmentNid).InFile(db_.Path());
     }
 }
 
@@ -74,7 +78,7 @@ Message Attachment::OpenEmbeddedMessage() const {
     try {
         return Message(db_, *node);
     } catch (const Error& e) {
-        throw e.AtNode(nid);
+        throw e.AtNode(nid).InFile(db_.Path());
     }
 }
 

@@ -90,6 +90,14 @@ void NodeDatabase::ReadAt(uint64_t offset, uint8_t* out, size_t size) {
 }
 
 std::shared_ptr<const Bytes> NodeDatabase::ReadPage(const Bref& ref, uint8_t pageType) {
+    try {
+        return LoadPage(ref, pageType);
+    } catch (const Error& e) {
+        throw e.InFile(path_);
+    }
+}
+
+std::shared_ptr<const Bytes> NodeDatabase::LoadPage(const Bref& ref, uint8_t pageType) {
     uint64_t key = (ref.ib / 64) | kPageKeyFlag;
     if (auto cached = cache_.Find(key)) {
         return cached;
@@ -265,6 +273,14 @@ std::optional<BlockRef> NodeDatabase::FindBlock(uint64_t bid) {
 }
 
 std::shared_ptr<const Bytes> NodeDatabase::ReadBlock(uint64_t bid) {
+    try {
+        return LoadBlock(bid);
+    } catch (const Error& e) {
+        throw e.InFile(path_);
+    }
+}
+
+std::shared_ptr<const Bytes> NodeDatabase::LoadBlock(uint64_t bid) {
     if (auto cached = cache_.Find(BidKey(bid))) {
         return cached;
     }

@@ -71,6 +71,8 @@ class NodeDatabase {
   private:
     struct Page;
     std::shared_ptr<const Bytes> ReadPage(const Bref& ref, uint8_t pageType);
+    std::shared_ptr<const Bytes> LoadPage(const Bref& ref, uint8_t pageType);
+    std::shared_ptr<const Bytes> LoadBlock(uint64_t bid);
     Page ParsePage(const Bref& ref, uint8_t pageType);
     void ReadAt(uint64_t offset, uint8_t* out, size_t size);
     void WalkNodes(const Bref& ref, int expectedLevel, std::unordered_set<uint64_t>& seen,

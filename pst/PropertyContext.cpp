@@ -68,7 +68,9 @@ Value PropertyContext::Decode(const Entry& entry, uint64_t limit) const {
         }
         return Value(entry.type, std::move(stored));
     } catch (const Error& e) {
-        throw Error(fmt::format("property 0x{:08x}: {}", entry.Tag(), e.Detail())).AtNode(node_.nid);
+        throw Error(fmt::format("property 0x{:08x}: {}", entry.Tag(), e.Detail()))
+            .AtNode(node_.nid)
+            .InFile(db_.Path());
     }
 }
 

@@ -30,6 +30,10 @@ Node PstFile::RequireNode(uint32_t nid) {
 }
 
 std::optional<uint32_t> PstFile::PasswordCrc() const {
+    // An OST cannot be protected by a password; Exchange caches still carry the property (all ones).
+    if (GetHeader().clientMagic == "SO") {
+        return std::nullopt;
+    }
     auto v = store_->Get(Tag::PstPassword);
     if (!v || v->AsInt32() == 0) {
         return std::nullopt;

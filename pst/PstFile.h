@@ -43,7 +43,8 @@ class PstFile {
     NodeDatabase& Database() { return *db_; }
 
     const PropertyContext& StoreProperties() const { return *store_; }
-    // The CRC-32 of the password when one is set (the password itself is not in the file).
+    // The CRC-32 of the password when one is set (the password itself is not in the file). Never
+    // set for an OST: they cannot have a password, whatever the property says.
     std::optional<uint32_t> PasswordCrc() const;
     // The store's code page for 8-bit strings (PR_MESSAGE_CODEPAGE of the store, else 1252).
     uint32_t Codepage() const;

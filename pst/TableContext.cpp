@@ -165,7 +165,7 @@ TableRow TableContext::ReadRow(size_t index, const std::vector<uint32_t>* tags) 
         }
         return out;
     } catch (const Error& e) {
-        throw Error(fmt::format("table row {}: {}", index, e.Detail())).AtNode(node_.nid);
+        throw Error(fmt::format("table row {}: {}", index, e.Detail())).AtNode(node_.nid).InFile(db_.Path());
     }
 }
 

@@ -157,3 +157,59 @@ TEST_F(DamagedInput, PageChecksumsAndBackPointersAreChecked) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DamagedTable, UnreadableRowsAreReportedWithTheirTableAndTheOthersAreRead) {
+    // 500 rows spread the contents table's row matrix over a data tree of many blocks; one
+    // damaged block must cost only the rows it holds.
+    TestSupport::TempDir dir;
+    PstTest::Build(
+        nlohmann::json{
+            {"folders", {{{"name", "Inbox"}, {"messages", {{{"subject", "Same"}, {"repeat", 500}}}}}}}},
+        dir / "table.pst");
+    std::string bytes = TestSupport::ReadFile(dir / "table.pst");
+    uint32_t table = 0;
+    {
+        pst::PstFile file((dir / "table.pst").string());
+        auto top = file.OpenFolder(*file.IpmSubtreeNid()).HierarchyTable();
+        for (size_t i = 0; i < top->RowCount(); ++i) {
+            auto row = top->ReadRow(i);
+            if (row.Find(pst::Tag::DisplayName)->AsText() == "Inbox") {
+                table = file.OpenFolder(row.rowId).ContentsTable()->Nid();
+            }
+        }
+        auto& db = file.Database();
+        uint64_t matrix = 0;  // the XBLOCK listing the row matrix's blocks
+        db.ForEachSubnode(db.FindNode(table)->bidSub, [&](const pst::Node& n) {
+            if (pst::NodeDatabase::IsInternal(n.bidData)) {
+                matrix = n.bidData;
+            }
+        });
+        ASSERT_NE(matrix, 0u) << "the row matrix should span several blocks";
+        uint64_t second = pst::U64(*db.ReadBlock(matrix), 16);
+        bytes[db.FindBlock(second)->ib + 20] ^= 0x55;
+    }
+    TestSupport::WriteFile(dir / "damaged.pst", bytes);
+    pst::PstFile file((dir / "damaged.pst").string());
+    PstTest::WalkResult walk = PstTest::WalkEverything(file);
+    ASSERT_FALSE(walk.problems.empty());
+    EXPECT_LT(walk.problems.size(), 100u);
+    EXPECT_EQ(walk.messages + walk.problems.size(), 500u) << "every other row leads to its message";
+    EXPECT_EQ(walk.items["/Top of Personal Folders/Inbox"], 500u) << "the table still counts them all";
+
+    auto contents = pst::TableContext(file.Database(), *file.Database().FindNode(table));
+    for (size_t i = 0; i < contents.RowCount(); ++i) {
+        try {
+            contents.ReadRow(i);
+        } catch (const pst::Error& e) {
+            EXPECT_EQ(e.NodeId(), table);
+            EXPECT_EQ(e.File(), (dir / "damaged.pst").string());
+            EXPECT_NE(e.Detail().find("table row " + std::to_string(i) + ": "), std::string::npos)
+                << e.what();
+            EXPECT_NE(e.Detail().find("checksum mismatch"), std::string::npos) << e.what();
+        }
+    }
+}
+
+}  // namespace

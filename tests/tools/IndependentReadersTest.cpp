@@ -1,8 +1,9 @@
 // What pstgen writes must be read by independent readers: pffinfo/pffexport (libpff) and readpst
-// (libpst) see the same folders and the same items as our reader, in every encryption.
+// (libpst) see the same folders and the same items as our reader, in every format and encryption.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <regex>
 
@@ -40,11 +41,21 @@ void Collect(pst::PstFile& file, uint32_t nid, const std::string& path,
     }
 }
 
-class IndependentReaders : public ::testing::TestWithParam<const char*> {
+struct Variant {
+    const char* format;
+    const char* encryption;
+};
+
+void PrintTo(const Variant& v, std::ostream* out) {
+    *out << v.format << "/" << v.encryption;
+}
+
+class IndependentReaders : public ::testing::TestWithParam<Variant> {
   protected:
     void SetUp() override {
         nlohmann::json d = PstTest::LoadFixture("mailbox.json");
-        d["encryption"] = GetParam();
+        d["format"] = GetParam().format;
+        d["encryption"] = GetParam().encryption;
         pst_ = dir_ / "fixture.pst";
         PstTest::Build(d, pst_);
         pst::PstFile file(pst_.string());
@@ -63,7 +74,8 @@ TEST_P(IndependentReaders, PffinfoAndPffexportSeeOurFoldersAndItems) {
     ASSERT_EQ(info.exitCode, 0) << info.err;
     const std::map<std::string, std::string> names = {
         {"none", "none"}, {"permute", "compressible"}, {"cyclic", "high"}};
-    EXPECT_NE(info.out.find("Encryption type:\t" + names.at(GetParam())), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("Encryption type:\t" + names.at(GetParam().encryption)), std::string::npos)
+        << info.out;
 
     auto exported =
         TestSupport::RunCommand({"pffexport", "-m", "all", "-t", (dir_ / "x").string(), pst_.string()});
@@ -94,11 +106,16 @@ TEST_P(IndependentReaders, PffinfoAndPffexportSeeOurFoldersAndItems) {
             sawNested = true;
         }
     }
-    EXPECT_TRUE(sawReport);
+    // libpff 20180714 exports data spread over several blocks as empty in 4 KiB-page files (our
+    // reader and readpst read it); there only the small attachments can be compared.
+    EXPECT_TRUE(sawReport || std::string(GetParam().format) == "unicode-4k");
     EXPECT_TRUE(sawNested) << "the twice-embedded message";
 }
 
 TEST_P(IndependentReaders, ReadpstSeesOurFoldersAndItems) {
+    if (std::string(GetParam().format) == "unicode-4k" && std::string(GetParam().encryption) != "cyclic") {
+        GTEST_SKIP() << "libpst cannot inflate compressed blocks (cyclic ones do not compress)";
+    }
     const fs::path out = dir_ / "readpst";
     fs::create_directories(out);
     auto run = TestSupport::RunCommand({"readpst", "-o", out.string(), pst_.string()});
@@ -129,6 +146,14 @@ TEST_P(IndependentReaders, ReadpstSeesOurFoldersAndItems) {
     EXPECT_EQ(messages, 4u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Encryptions, IndependentReaders, ::testing::Values("none", "permute", "cyclic"));
+INSTANTIATE_TEST_SUITE_P(FormatsAndEncryptions, IndependentReaders,
+                         ::testing::Values(Variant{"unicode", "none"}, Variant{"unicode", "permute"},
+                                           Variant{"unicode", "cyclic"}, Variant{"unicode-4k", "none"},
+                                           Variant{"unicode-4k", "cyclic"}),
+                         [](const auto& info) {
+                             std::string name = info.param.format + std::string("_") + info.param.encryption;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
 
 }  // namespace
