@@ -1,5 +1,7 @@
 #include "mime/Base64.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -62,6 +64,22 @@ char* EncodeRun(const unsigned char* in, size_t length, char* out) {
     return out;
 }
 
+// Every fresh 4 KiB page of a large output costs a page fault, which on virtual machines costs more
+// than encoding the page; 2 MiB pages cut that 512-fold where the kernel grants them on request.
+// Only advice: nothing changes when it is refused.
+void AdviseHugePages(std::string& buffer) {
+    constexpr uintptr_t kHugePage = 2 * 1024 * 1024;
+    if (buffer.capacity() < 2 * kHugePage) {
+        return;
+    }
+    auto start = reinterpret_cast<uintptr_t>(buffer.data());
+    uintptr_t begin = (start + kHugePage - 1) & ~(kHugePage - 1);
+    uintptr_t end = (start + buffer.capacity()) & ~(kHugePage - 1);
+    if (end > begin) {
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    }
+}
+
 size_t EncodedLength(size_t bytes) {
     return (bytes + 2) / 3 * 4;
 }
@@ -74,6 +92,7 @@ String Base64Encode(std::string_view bytes) {
     std::string out;
     // Reserved, not resized: zero-filling the output first would cost one more pass over it.
     out.reserve(characters + 2 * lines);
+    AdviseHugePages(out);
     char block[kBlockLines * (kLineChars + 2)];
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     size_t remaining = bytes.size();
