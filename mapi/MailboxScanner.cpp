@@ -92,7 +92,7 @@ std::string ChildPath(const Folder& parent, const Folder& child) {
 struct MailboxScanner::QueuedItem {
     uint64_t sentTime = 0;
     EntryId entryId;
-    const Folder* folder = nullptr;
+    Folder* folder = nullptr;
 
     // Orders the heap so that the earliest sent time comes out first.
     bool operator>(const QueuedItem& other) const { return sentTime > other.sentTime; }
@@ -154,7 +154,9 @@ void MailboxScanner::Scan(IMAPISession& session, Store& store, IItemHandler& han
     Progress().SetStatus(LookupText("INFO_IDENTIFYING_MSGS"));
     std::priority_queue<QueuedItem, std::vector<QueuedItem>, std::greater<>> queue;
     int64_t skipped = 0;
-    for (const Folder& folder : folders) {
+    // Handlers get folders they may change (a path, say); copies share the open MAPI folders.
+    std::vector<Folder> walked = folders;
+    for (Folder& folder : walked) {
         if (Cancelled()) {
             break;
         }
@@ -214,7 +216,7 @@ void MailboxScanner::ProcessQueued(IMAPISession& session, Store& store, IItemHan
         ++errorCount;
         return;
     }
-    Folder& folder = const_cast<Folder&>(*item.folder);
+    Folder& folder = *item.folder;
     if (strncasecmp(message.MessageClass().c_str(), "IPM.APPOINTMENT", 15) == 0) {
         CheckAppointmentAndProcess(store, message, folder, handler, errorCount);
     } else {

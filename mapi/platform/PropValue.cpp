@@ -93,29 +93,47 @@ bool IsText(uint16_t type) {
     return type == PT_UNICODE || type == PT_STRING8;
 }
 
-// Case folding for FL_IGNORECASE: ASCII letters fold; other characters compare as they are.
-std::string Fold(const std::string& text, bool ignoreCase) {
-    if (!ignoreCase) {
-        return text;
-    }
-    std::string folded = text;
-    std::transform(folded.begin(), folded.end(), folded.begin(),
-                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
-    return folded;
+// FL_IGNORECASE folds ASCII letters; other characters compare as they are.
+char Folded(char c, bool ignoreCase) {
+    return ignoreCase && c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
 }
 
-bool StringContent(const std::string& value, const std::string& pattern, uint32_t fuzzy) {
+bool SameAt(std::string_view text, size_t at, std::string_view pattern, bool ignoreCase) {
+    if (text.size() - at < pattern.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (Folded(text[at + i], ignoreCase) != Folded(pattern[i], ignoreCase)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Tests every row of a restricted table, so it compares in place rather than folding copies.
+bool StringContent(std::string_view value, std::string_view pattern, uint32_t fuzzy) {
     bool ignoreCase = (fuzzy & FL_IGNORECASE) != 0;
-    std::string v = Fold(value, ignoreCase);
-    std::string p = Fold(pattern, ignoreCase);
     switch (fuzzy & 0xFFFF) {
         case FL_SUBSTRING:
-            return v.find(p) != std::string::npos;
+            for (size_t at = 0; at + pattern.size() <= value.size(); ++at) {
+                if (SameAt(value, at, pattern, ignoreCase)) {
+                    return true;
+                }
+            }
+            return pattern.empty();
         case FL_PREFIX:
-            return v.compare(0, p.size(), p) == 0;
+            return SameAt(value, 0, pattern, ignoreCase);
         default:
-            return v == p;
+            return value.size() == pattern.size() && SameAt(value, 0, pattern, ignoreCase);
     }
+}
+
+std::string Fold(const std::string& text) {
+    std::string folded = text;
+    for (char& c : folded) {
+        c = Folded(c, true);
+    }
+    return folded;
 }
 
 template <typename T>
@@ -163,7 +181,7 @@ int ComparePropValues(const SPropValue& a, const SPropValue& b, bool* comparable
     }
     if (const auto* s = std::get_if<std::string>(&x)) {
         if (IsText(a.Type())) {
-            return Order(Fold(*s, true), Fold(std::get<std::string>(y), true));
+            return Order(Fold(*s), Fold(std::get<std::string>(y)));
         }
         return Order(*s, std::get<std::string>(y));
     }

@@ -1,5 +1,10 @@
 #include "mapi/platform/PstObjects.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include "mapi/platform/ObjectRows.h"
 #include "mapi/platform/PropTags.h"
 #include "mapi/platform/PstStream.h"
@@ -33,6 +38,10 @@ bool SameEntry(const EntryId& a, const EntryId& b) {
 HRESULT OpenPstStore(const std::string& path, const EntryId& storeEntryId,
                      std::unique_ptr<IMsgStore>& store) {
     std::unique_ptr<pst::PstFile> file;
+    if (access(path.c_str(), R_OK) != 0) {
+        LogLine("**Error**: the PST file %s cannot be opened: %s", path.c_str(), strerror(errno));
+        return MAPI_E_NOT_FOUND;
+    }
     try {
         file = std::make_unique<pst::PstFile>(path);
     } catch (const pst::Error& error) {

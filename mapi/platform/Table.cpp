@@ -125,11 +125,10 @@ void Table::BuildView() {
             tags.push_back(key.ulPropTag);
         }
     }
-    struct Entry {
-        size_t index;
-        std::vector<SPropValue> keys;
-    };
-    std::vector<Entry> entries;
+    // Rows that pass, with their sort keys side by side in one array (keyCount per row).
+    size_t keyCount = tags.size() - sortStart;
+    std::vector<size_t> passing;
+    std::vector<SPropValue> keys;
     for (size_t i = 0; i < source_->Count(); ++i) {
         std::vector<SPropValue> values;
         try {
@@ -150,34 +149,40 @@ void Table::BuildView() {
         if (restriction_ && !RestrictionMatches(*restriction_, lookup)) {
             continue;
         }
-        values.erase(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(sortStart));
-        entries.push_back({i, std::move(values)});
+        passing.push_back(i);
+        keys.insert(keys.end(),
+                    std::make_move_iterator(values.begin() + static_cast<std::ptrdiff_t>(sortStart)),
+                    std::make_move_iterator(values.end()));
+    }
+    std::vector<size_t> order(passing.size());
+    for (size_t k = 0; k < order.size(); ++k) {
+        order[k] = k;
     }
     if (sort_) {
         // Missing values sort before present ones, as the smallest.
-        auto before = [&](const Entry& a, const Entry& b) {
-            for (size_t k = 0; k < sort_->aSort.size(); ++k) {
-                const SPropValue& x = a.keys[k];
-                const SPropValue& y = b.keys[k];
-                int order = 0;
+        auto before = [&](size_t a, size_t b) {
+            for (size_t k = 0; k < keyCount; ++k) {
+                const SPropValue& x = keys[a * keyCount + k];
+                const SPropValue& y = keys[b * keyCount + k];
+                int result = 0;
                 if (x.IsError() || y.IsError()) {
-                    order = (x.IsError() ? 0 : 1) - (y.IsError() ? 0 : 1);
+                    result = (x.IsError() ? 0 : 1) - (y.IsError() ? 0 : 1);
                 } else {
                     bool comparable = false;
-                    order = ComparePropValues(x, y, &comparable);
+                    result = ComparePropValues(x, y, &comparable);
                 }
-                if (order != 0) {
-                    return sort_->aSort[k].ulOrder == TABLE_SORT_DESCEND ? order > 0 : order < 0;
+                if (result != 0) {
+                    return sort_->aSort[k].ulOrder == TABLE_SORT_DESCEND ? result > 0 : result < 0;
                 }
             }
             return false;
         };
-        std::stable_sort(entries.begin(), entries.end(), before);
+        std::stable_sort(order.begin(), order.end(), before);
     }
     view_.emplace();
-    view_->reserve(entries.size());
-    for (const auto& entry : entries) {
-        view_->push_back(entry.index);
+    view_->reserve(order.size());
+    for (size_t k : order) {
+        view_->push_back(passing[k]);
     }
 }
 
