@@ -11,7 +11,9 @@
 
 namespace {
 
-std::mutex logLock;
+// Recursive: a fault while a line is being written abandons the lock on this thread, and the
+// crash guard then logs the fault from the same thread.
+std::recursive_mutex logLock;
 FILE* logStream = nullptr;
 std::string logPath;
 

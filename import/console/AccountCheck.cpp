@@ -156,8 +156,8 @@ bool AccountCheck::TargetLookup() {
     } catch (const Tarvik::TarvikAccountException::NoSuchAccount&) {
         return Fail(FormatText("ERR_NO_SUCH_ACCOUNT2", params_.targetAccount));
     } catch (const Tarvik::TarvikException& error) {
-        bool noPermission = error.Code() == "service.PERM_DENIED" &&
-                            error.Message() == "permission denied: can not access account";
+        // The fault's message is the localised text of its code, so the code alone tells a refusal.
+        bool noPermission = error.Code() == "service.PERM_DENIED";
         return Fail(noPermission
                         ? FormatText("ERR_VERIFY_ACCT2", LookupText("ERR_PERMISSION"), params_.targetAccount)
                         : FormatText("ERR_VERIFY_ACCT2", error.Code(), error.Message()));

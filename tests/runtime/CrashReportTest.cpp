@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <optional>
 #include <regex>
 #include <thread>
 
@@ -190,6 +191,27 @@ TEST_F(CrashReportTest, AFaultOutsideAnyGuardIsReportedAndEndsTheProcess) {
     std::string log = Log();
     EXPECT_NE(log.find("]: Exception Address: 0x"), std::string::npos) << log;
     EXPECT_NE(log.find("]: CORE: Generated core dump: " + reports[0].string()), std::string::npos) << log;
+}
+
+// A fault while the log is being written leaves the log's lock held by the abandoned code; the
+// guard must still log the fault on that thread, and the thread must still log afterwards.
+TEST_F(CrashReportTest, AFaultWhileWritingTheLogDoesNotHangTheThread) {
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        alarm(10);  // a hang ends the child with SIGALRM rather than the test run with a time-out
+        const char* unmapped = reinterpret_cast<const char*>(16);
+        std::optional<CaughtFault> caught = RunGuarded([&] { LogLine("formatting %s", unmapped); });
+        LogLine("after the fault");
+        _exit(caught.has_value() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    std::string log = Log();
+    EXPECT_NE(log.find("]: Exception Address: 0x"), std::string::npos) << log;
+    EXPECT_NE(log.find("]: after the fault"), std::string::npos) << log;
 }
 
 }  // namespace

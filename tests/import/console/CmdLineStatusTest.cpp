@@ -2,30 +2,14 @@
 
 #include "import/console/CmdLineStatus.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "import/console/PasswordPrompt.h"
 #include "runtime/Log.h"
+#include "tests/import/console/Capture.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
-
-using TestSupport::ReadFile;
-
-// Collects what a display writes.
-class Capture {
-  public:
-    Capture() : fd_(open((dir_ / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600)) {}
-    ~Capture() { close(fd_); }
-    int Fd() const { return fd_; }
-    std::string Text() const { return ReadFile(dir_ / "out"); }
-
-  private:
-    TestSupport::TempDir dir_;
-    int fd_;
-};
 
 // A job of four items with one error and one warning, as the worker reports it.
 void RunJob(CmdLineStatus& status) {
