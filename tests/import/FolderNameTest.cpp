@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace {
@@ -11,6 +12,10 @@ struct CleaningCase {
     const char* cleaned;
     bool changed;
 };
+
+void PrintTo(const CleaningCase& c, std::ostream* out) {
+    *out << '"' << c.source << '"';
+}
 
 class CleanFolderNameTest : public ::testing::TestWithParam<CleaningCase> {};
 
