@@ -22,8 +22,11 @@ namespace Tarvik::Mail {
 
 namespace {
 
+// "$" twice and no "%": servers that percent-decode header values (as cpp-httplib does) would read a
+// boundary holding "%" and two hexadecimal digits as another boundary than the one in the form, and
+// refuse the upload.
 constexpr std::string_view boundaryAlphabet =
-    "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz$%";
+    "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz$$";
 constexpr std::string_view defaultPartHeader =
     "Content-Disposition: form-data; name=\"kvlib32\"; filename=\"kvlib32.bin\"\r\n"
     "Content-Type: application/octet-stream\r\nContent-Transfer-Encoding: binary\r\n\r\n";
