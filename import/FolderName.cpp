@@ -1,21 +1,10 @@
 #include "import/FolderName.h"
 
-#include <locale.h>
-#include <wctype.h>
-
 #include "runtime/Utf8.h"
 
 namespace {
 
 constexpr size_t entryIdPrefixBytes = 20;
-
-char32_t FoldCase(char32_t c) {
-    static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
-    if (unicode != nullptr) {
-        return static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), unicode));
-    }
-    return c >= U'A' && c <= U'Z' ? c - U'A' + U'a' : c;
-}
 
 std::string_view StripBlanks(std::string_view text) {
     while (!text.empty() && text.front() == ' ') {
@@ -75,20 +64,13 @@ std::string WithSuffix(std::string_view name, std::string_view suffix) {
 }
 
 bool SameFolderName(std::string_view a, std::string_view b) {
-    size_t i = 0;
-    size_t j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (FoldCase(Utf8::Next(a, i)) != FoldCase(Utf8::Next(b, j))) {
-            return false;
-        }
-    }
-    return i == a.size() && j == b.size();
+    return Utf8::EqualIgnoringCase(a, b);
 }
 
 std::string FolderNameKey(std::string_view name) {
     std::string key;
     for (size_t pos = 0; pos < name.size();) {
-        Utf8::Append(key, FoldCase(Utf8::Next(name, pos)));
+        Utf8::Append(key, Utf8::FoldCase(Utf8::Next(name, pos)));
     }
     return key;
 }

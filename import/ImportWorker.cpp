@@ -17,19 +17,6 @@ constexpr const char* scanErrorLimitCode = "error_threshold_reached.";
 // The HRESULT the source side uses for a refused access.
 constexpr int32_t accessDenied = 6;
 
-// Stands in when a front end forgot to set a progress sink, so that the job still runs and logs.
-class SilentProgress final : public IImportProgress {
-  public:
-    void BeginAccount(const std::string&) override {}
-    void ReportError(const std::string&) override {}
-    void ReportWarning(const std::string&) override {}
-    void SetTotal(int64_t) override {}
-    void Step() override {}
-    void SetDone(int64_t) override {}
-    void Finished() override {}
-    void SetStatus(const std::string&) override {}
-};
-
 bool UsesTemporaryProfile(const ImportParams& params) {
     return !params.tempProfileName.empty() && params.profileName == params.tempProfileName;
 }

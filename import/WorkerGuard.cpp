@@ -9,19 +9,6 @@
 
 namespace {
 
-// For a job started without a sink: the worker still runs and logs.
-class SilentProgress final : public IImportProgress {
-  public:
-    void BeginAccount(const std::string&) override {}
-    void ReportError(const std::string&) override {}
-    void ReportWarning(const std::string&) override {}
-    void SetTotal(int64_t) override {}
-    void Step() override {}
-    void SetDone(int64_t) override {}
-    void Finished() override {}
-    void SetStatus(const std::string&) override {}
-};
-
 // Passes everything on to the front end's sink and notes whether the job's end was announced, so
 // that the crash handler announces it exactly once.
 class FinishTracker final : public IImportProgress {

@@ -28,20 +28,8 @@ constexpr const char* kErrorLimitCode = "error_threshold_reached.";
 constexpr const char* kHandlerErrorLimitCode = "error_threshold_reached";
 constexpr int32_t kAccessDenied = 6;
 
-class NoProgress : public IImportProgress {
-  public:
-    void BeginAccount(const std::string&) override {}
-    void ReportError(const std::string&) override {}
-    void ReportWarning(const std::string&) override {}
-    void SetTotal(int64_t) override {}
-    void Step() override {}
-    void SetDone(int64_t) override {}
-    void Finished() override {}
-    void SetStatus(const std::string&) override {}
-};
-
 IImportProgress& Progress() {
-    static NoProgress none;
+    static SilentProgress none;
     IImportProgress* progress = GetImportParams().progress;
     return progress != nullptr ? *progress : none;
 }

@@ -33,3 +33,16 @@ public:
     // Short text of the current phase.
     virtual void SetStatus(const std::string& text) = 0;
 };
+
+// A sink that shows nothing: for a job started without one, so that it still runs and logs.
+class SilentProgress final : public IImportProgress {
+public:
+    void BeginAccount(const std::string&) override {}
+    void ReportError(const std::string&) override {}
+    void ReportWarning(const std::string&) override {}
+    void SetTotal(int64_t) override {}
+    void Step() override {}
+    void SetDone(int64_t) override {}
+    void Finished() override {}
+    void SetStatus(const std::string&) override {}
+};

@@ -1,12 +1,17 @@
 #include "runtime/Utf8.h"
 
+#include <locale.h>
+#include <wctype.h>
+
 namespace Utf8 {
 
 namespace {
 
 constexpr char32_t Replacement = 0xFFFD;
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool IsContinuation(unsigned char byte) {
+    return (byte & 0xC0) == 0x80;
+}
 
 }  // namespace
 
@@ -157,6 +162,25 @@ void TruncateToBytes(std::string& text, size_t maxBytes) {
         --cut;
     }
     text.erase(cut);
+}
+
+char32_t FoldCase(char32_t codePoint) {
+    static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+    if (unicode != nullptr) {
+        return static_cast<char32_t>(towlower_l(static_cast<wint_t>(codePoint), unicode));
+    }
+    return codePoint >= U'A' && codePoint <= U'Z' ? codePoint - U'A' + U'a' : codePoint;
+}
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+    size_t i = 0;
+    size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (FoldCase(Next(a, i)) != FoldCase(Next(b, j))) {
+            return false;
+        }
+    }
+    return i == a.size() && j == b.size();
 }
 
 }  // namespace Utf8

@@ -38,4 +38,10 @@ void TruncateToCodePoints(std::string& text, size_t maxCodePoints);
 // Cuts the text to at most maxBytes bytes, never inside a sequence.
 void TruncateToBytes(std::string& text, size_t maxBytes);
 
+// The lower-case form of a code point in any script (C.UTF-8's tables).
+char32_t FoldCase(char32_t codePoint);
+
+// True when the texts are equal without regard to case, as the server compares names.
+bool EqualIgnoringCase(std::string_view a, std::string_view b);
+
 }  // namespace Utf8

@@ -1,8 +1,5 @@
 #include "tarvik/Mailbox.h"
 
-#include <locale.h>
-#include <wctype.h>
-
 #include <fmt/format.h>
 
 #include <exception>
@@ -33,26 +30,6 @@ bool AdministrativeMode() {
 std::optional<int64_t> SelectId(const Xml::Document& document, const std::string& xpath) {
     std::optional<std::string> id = document.SelectSingleNode(xpath).Attribute("id");
     return id ? std::optional<int64_t>(ParseDecimal(id)) : std::nullopt;
-}
-
-char32_t FoldCase(char32_t c) {
-    static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
-    if (unicode != nullptr) {
-        return static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), unicode));
-    }
-    return c >= U'A' && c <= U'Z' ? c - U'A' + U'a' : c;
-}
-
-// Folder names compare as the server's do: without regard to case, in any script.
-bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
-    size_t i = 0;
-    size_t j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (FoldCase(Utf8::Next(a, i)) != FoldCase(Utf8::Next(b, j))) {
-            return false;
-        }
-    }
-    return i == a.size() && j == b.size();
 }
 
 struct ResultKind {
@@ -156,7 +133,7 @@ std::unique_ptr<FolderInfo> Mailbox::FindChildFolder(const FolderInfo& folder, i
     }
     for (Xml::Node child : folder.node.SelectNodes(fmt::format("//mail:folder[@l=\"{}\"]", parentId))) {
         std::optional<std::string> childName = child.Attribute("name");
-        if (childName && SameNameIgnoringCase(*childName, name)) {
+        if (childName && Utf8::EqualIgnoringCase(*childName, name)) {
             return FolderInfo::Parse(folder.response, child);
         }
     }
