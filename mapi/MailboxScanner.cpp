@@ -13,6 +13,7 @@
 #include "mapi/MessageIterator.h"
 #include "mapi/NamedProps.h"
 #include "mapi/platform/PropTags.h"
+#include "runtime/FaultGuard.h"
 #include "runtime/ImportParams.h"
 #include "runtime/Log.h"
 #include "runtime/Text.h"
@@ -68,6 +69,31 @@ std::string DateText(const Message& message) {
 std::string FailedItemFolder() {
     std::filesystem::path log = LogFilePath();
     return log.empty() ? GetImportParams().workDirectory : log.parent_path().string();
+}
+
+// Hands the item to the handler's slot for its kind.
+void Dispatch(Message& message, Folder& folder, IItemHandler& handler) {
+    if (message.IsMail()) {
+        handler.OnNewMessage(message, folder);
+    } else if (message.IsContact()) {
+        handler.OnNewContact(message, folder);
+    } else if (message.IsAppointment() || message.IsTask()) {
+        handler.OnNewAppointmentOrTask(message, folder);
+    } else if (message.IsMeetingMessage()) {
+        handler.OnNewMeetingMessage(message, folder);
+    }
+}
+
+// An item whose processing faulted: reported, and kept as a message file for a later look.
+void ReportUnprocessable(Message& message, Folder& folder, const char* why) {
+    std::string date = DateText(message);
+    LogLine("**Warning**:Unable to process message d(%s) Folder Name - %s (%s)", date.c_str(),
+            folder.Name().c_str(), why);
+    Progress().ReportWarning(FormatText("WARN_COULDNOT_PROCESS", date, folder.Name()));
+    std::filesystem::path file = FailedItemFileName(FailedItemFolder(), message.GetEntryId());
+    if (SUCCEEDED(SaveMessageFile(*message.Get(), file))) {
+        LogLine("(MI): The MAPI message was logged to %s: ", file.c_str());
+    }
 }
 
 std::string ChildPath(const Folder& parent, const Folder& child) {
@@ -249,14 +275,10 @@ void MailboxScanner::ProcessItem(Message& message, Folder& folder, IItemHandler&
                                  int32_t& errorCount) {
     int32_t limit = GetImportParams().errorThreshold;
     try {
-        if (message.IsMail()) {
-            handler.OnNewMessage(message, folder);
-        } else if (message.IsContact()) {
-            handler.OnNewContact(message, folder);
-        } else if (message.IsAppointment() || message.IsTask()) {
-            handler.OnNewAppointmentOrTask(message, folder);
-        } else if (message.IsMeetingMessage()) {
-            handler.OnNewMeetingMessage(message, folder);
+        std::string itemKey = FailedItemFileName({}, message.GetEntryId()).stem().string();
+        if (GuardItem(itemKey, [&] { Dispatch(message, folder, handler); })) {
+            ReportUnprocessable(message, folder, "processor fault");
+            ++errorCount;
         }
     } catch (const Tarvik::Rpc::RpcException& error) {
         Progress().ReportWarning(FormatText("ERR_RPC", error.LocalizedDescription()));
@@ -281,15 +303,8 @@ void MailboxScanner::ProcessItem(Message& message, Folder& folder, IItemHandler&
                 error.Location().c_str());
         ++errorCount;
     } catch (const std::exception& error) {
-        // A fault of the converters: the item is reported and kept as a message file.
-        std::string date = DateText(message);
-        LogLine("**Warning**:Unable to process message d(%s) Folder Name - %s (%s)", date.c_str(),
-                folder.Name().c_str(), error.what());
-        Progress().ReportWarning(FormatText("WARN_COULDNOT_PROCESS", date, folder.Name()));
-        std::filesystem::path file = FailedItemFileName(FailedItemFolder(), message.GetEntryId());
-        if (SUCCEEDED(SaveMessageFile(*message.Get(), file))) {
-            LogLine("(MI): The MAPI message was logged to %s: ", file.c_str());
-        }
+        // A fault of the converters that surfaced as an exception: handled like a processor fault.
+        ReportUnprocessable(message, folder, error.what());
         ++errorCount;
     }
     if (limit > 0 && errorCount >= limit) {

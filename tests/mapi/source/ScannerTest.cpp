@@ -12,6 +12,7 @@
 #include "mapi/MessageIterator.h"
 #include "mapi/platform/PropTags.h"
 #include "pst/PstFile.h"
+#include "runtime/FaultInjection.h"
 #include "tarvik/RpcException.h"
 #include "tarvik/TarvikException.h"
 #include "tests/mapi/source/SourceFixture.h"
@@ -269,6 +270,8 @@ TEST(ItemWalk, EachFailureFamilyIsReportedCountedAndTheWalkGoesOn) {
         {"MAPI failure", [] { throw HRException(MAPI_E_CORRUPT_DATA, "mapi/MapiUtils", 12); },
          "COM Exception 8004011b at mapi/MapiUtils(12)"},
         {"converter fault", [] { throw std::runtime_error("bad conversion"); },
+         "Unable to process message d(Fri, 01 Mar 2024 10:00:00 +0000) Folder Name - Inbox"},
+        {"processor fault", [] { FaultInjection::Trigger(FaultInjection::Fault::InvalidAccess); },
          "Unable to process message d(Fri, 01 Mar 2024 10:00:00 +0000) Folder Name - Inbox"},
     };
     for (const auto& c : cases) {
