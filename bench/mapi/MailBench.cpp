@@ -27,14 +27,15 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/ChildMeasurement.h"
 #include "mapi/IItemHandler.h"
 #include "mapi/MailConverter.h"
 #include "mapi/MailboxScanner.h"
+#include "mapi/PstMailItem.h"
+#include "mapi/PstMessageWalk.h"
 #include "mapi/Session.h"
 #include "mapi/Store.h"
 #include "mapi/TemporaryProfile.h"
-#include "mapi/PstMailItem.h"
-#include "mapi/PstMessageWalk.h"
 #include "mime/Message.h"
 #include "runtime/ImportParams.h"
 #include "tools/SyntheticMailbox.h"
@@ -43,45 +44,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Measurement {
-    double seconds = 0;
-    double peakMiB = 0;
-    bool ok = false;
-};
-
-// Runs `work` in a child process; the child's exit status says whether it worked.
-Measurement InChild(const std::function<int()>& work) {
-    std::fflush(stdout);
-    auto start = std::chrono::steady_clock::now();
-    pid_t pid = fork();
-    if (pid == 0) {
-        _exit(work());
-    }
-    int status = 0;
-    struct rusage usage {};
-    wait4(pid, &status, 0, &usage);
-    Measurement m;
-    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    m.peakMiB = usage.ru_maxrss / 1024.0;
-    m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return m;
-}
-
-Measurement Command(std::vector<std::string> argv) {
-    return InChild([&] {
-        if (std::freopen("/dev/null", "w", stdout) == nullptr ||
-            std::freopen("/dev/null", "w", stderr) == nullptr) {
-            return 127;
-        }
-        std::vector<char*> args;
-        for (auto& a : argv) {
-            args.push_back(a.data());
-        }
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        return 127;
-    });
-}
+using BenchSupport::Command;
+using BenchSupport::InChild;
+using BenchSupport::Measurement;
 
 size_t CountFiles(const fs::path& dir, const std::string& extension) {
     size_t count = 0;

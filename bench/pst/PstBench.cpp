@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/ChildMeasurement.h"
 #include "pst/PropTags.h"
 #include "pst/PstFile.h"
 #include "tools/SyntheticMailbox.h"
@@ -34,46 +35,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Measurement {
-    double seconds = 0;
-    double peakMiB = 0;
-    bool ok = false;
-    std::string note;
-};
-
-// Runs `work` in a child process; the child's exit status says whether it worked.
-Measurement InChild(const std::function<int()>& work) {
-    std::fflush(stdout);  // or the child would print our buffered lines again
-    auto start = std::chrono::steady_clock::now();
-    pid_t pid = fork();
-    if (pid == 0) {
-        _exit(work());
-    }
-    int status = 0;
-    struct rusage usage {};
-    wait4(pid, &status, 0, &usage);
-    Measurement m;
-    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    m.peakMiB = usage.ru_maxrss / 1024.0;
-    m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return m;
-}
-
-Measurement Command(std::vector<std::string> argv, const std::string& output = "/dev/null") {
-    return InChild([&] {
-        FILE* out = std::freopen(output.c_str(), "w", stdout);
-        if (out == nullptr || std::freopen("/dev/null", "w", stderr) == nullptr) {
-            return 127;
-        }
-        std::vector<char*> args;
-        for (auto& a : argv) {
-            args.push_back(a.data());
-        }
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        return 127;
-    });
-}
+using BenchSupport::Command;
+using BenchSupport::InChild;
+using BenchSupport::Measurement;
 
 // Every folder reachable from the root, depth first.
 void ForEachFolder(pst::PstFile& file, uint32_t nid, std::set<uint32_t>& seen,
